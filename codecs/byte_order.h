@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QVariant>
+
+#include <cstdint>
+#include <cstring>
+
+#include "labelvalue/CLabelVariable.h"
+
+namespace vane::codecs {
+
+// A byte order names the value's bytes in the order they stand on the wire; 'A' is the most
+// significant byte.
+enum class Order { A, AB, BA, ABCD, BADC, CDAB, DCBA, ABCDEFGH, BADCFEHG, GHEFCDAB, HGFEDCBA };
+
+constexpr const char* letters(Order order)
+{
+    switch (order) {
+    case Order::A: return "A";
+    case Order::AB: return "AB";
+    case Order::BA: return "BA";
+    case Order::ABCD: return "ABCD";
+    case Order::BADC: return "BADC";
+    case Order::CDAB: return "CDAB";
+    case Order::DCBA: return "DCBA";
+    case Order::ABCDEFGH: return "ABCDEFGH";
+    case Order::BADCFEHG: return "BADCFEHG";
+    case Order::GHEFCDAB: return "GHEFCDAB";
+    case Order::HGFEDCBA: return "HGFEDCBA";
+    }
+    return "";
+}
+
+// Shift, in bits, of the byte standing at wire position k of a w-byte value.
+constexpr int laneShift(Order order, int width, int k)
+{
+    return 8 * (width - 1 - (letters(order)[k] - 'A'));
+}
+
+// Bit patterns: codecs move them and never convert numerically.
+template <typename T>
+std::uint64_t bitsOf(T element)
+{
+    static_assert(sizeof(T) <= sizeof(std::uint64_t));
+    std::uint64_t bits = 0;
+    if constexpr (sizeof(T) == 1) {
+        std::uint8_t narrow;
+        std::memcpy(&narrow, &element, 1);
+        bits = narrow;
+    } else if constexpr (sizeof(T) == 2) {
+        std::uint16_t narrow;
+        std::memcpy(&narrow, &element, 2);
+        bits = narrow;
+    } else if constexpr (sizeof(T) == 4) {
+        std::uint32_t narrow;
+        std::memcpy(&narrow, &element, 4);
+        bits = narrow;
+    } else {
+        std::memcpy(&bits, &element, 8);
+    }
+    return bits;
+}
+
+template <typename T>
+T fromBits(std::uint64_t bits)
+{
+    T element;
+    if constexpr (sizeof(T) == 1) {
+        const auto narrow = static_cast<std::uint8_t>(bits);
+        std::memcpy(&element, &narrow, 1);
+    } else if constexpr (sizeof(T) == 2) {
+        const auto narrow = static_cast<std::uint16_t>(bits);
+        std::memcpy(&element, &narrow, 2);
+    } else if constexpr (sizeof(T) == 4) {
+        const auto narrow = static_cast<std::uint32_t>(bits);
+        std::memcpy(&element, &narrow, 4);
+    } else {
+        std::memcpy(&element, &bits, 8);
+    }
+    return element;
+}
+
+// n elements from the start of bytes; a byte beyond the end reads as 0.
+template <typename T, Order O>
+QVariant decode(const QByteArray& bytes, int n)
+{
+    constexpr int width = sizeof(T);
+    QList<T> elements;
+    for (int i = 0; i < n; ++i) {
+        std::uint64_t bits = 0;
+        for (int k = 0; k < width; ++k) {
+            const qint64 at = static_cast<qint64>(i) * width + k;
+            const std::uint64_t byte = at < bytes.size() ? static_cast<std::uint8_t>(bytes.at(static_cast<int>(at))) : 0;
+            bits |= byte << laneShift(O, width, k);
+        }
+        elements.append(fromBits<T>(bits));
+    }
+    return QVariant::fromValue(elements);
+}
+
+// Appends the first n elements of the record's list; nothing for a list of another type, and no
+// bytes for elements the list does not hold.
+template <typename T, Order O>
+int encode(const CLabelVariable& record, int n, QByteArray* out)
+{
+    constexpr int width = sizeof(T);
+    if (!record.value.canConvert<QList<T>>())
+        return 0;
+    const QList<T> elements = record.value.value<QList<T>>();
+    int written = 0;
+    for (int i = 0; i < n && i < elements.size(); ++i, ++written) {
+        const std::uint64_t bits = bitsOf(elements.at(i));
+        for (int k = 0; k < width; ++k)
+            out->append(static_cast<char>((bits >> laneShift(O, width, k)) & 0xFF));
+    }
+    return written;
+}
+
+// Coils and discrete inputs: bit j of byte k is element 8k + j.
+QVariant decodeBits(const QByteArray& bytes, int n);
+int encodeBits(const CLabelVariable& record, int n, QByteArray* out);
+
+} // namespace vane::codecs

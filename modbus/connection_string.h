@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace vane::modbus {
+
+// The serial form of a connection-parameter string: port,baud,data bits,stop bits,parity.
+// Each field is the text before the next comma, or all that is left; so with fewer than five
+// fields every missing field repeats the last one present. Numbers that do not parse are 0.
+struct SerialParameters {
+    QString portField;
+    int baudRate = 0;
+    int dataBits = 0;
+    int stopBits = 0;
+    QString parity;
+};
+
+inline bool isSerialForm(const QString& text) { return text.contains(QLatin1Char(',')); }
+
+SerialParameters parseSerialForm(const QString& text);
+
+} // namespace vane::modbus

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QIODevice>
+
+#include <functional>
+
+namespace vane::modbus {
+
+// The size an answer will have, judged from the bytes received so far; 0 while that cannot be told.
+using AnswerSizer = std::function<int(const QByteArray& received)>;
+
+// Upper bounds of one exchange, in milliseconds. Every wait ends as soon as its condition holds.
+struct ExchangeTiming {
+    int writeTimeoutMs = 0;     // writing the request
+    int firstByteTimeoutMs = 0; // the answer must begin within this
+    int collectLimitMs = 0;     // once begun, collecting stops after this at the latest
+    int frameGapMs = 0;         // silence that ends an answer the sizer cannot size (0: none)
+};
+
+// One request/answer exchange on an open device (socket or serial port), shared by both links.
+// `received` is the link's receive buffer: the device's readyRead handler may append to it.
+// Stale input (a late answer to an earlier request) is discarded before the request is written.
+// Returns everything that arrived for this request, possibly nothing; never blocks longer than
+// the timing allows.
+QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArray& received,
+                         const AnswerSizer& sizer, const ExchangeTiming& timing);
+
+} // namespace vane::modbus

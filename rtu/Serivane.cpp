@@ -1,0 +1,216 @@
+#include "Serivane.h"
+
+#include "contract/status.h"
+#include "modbus/build_info.h"
+#include "modbus/connection_string.h"
+#include "modbus/planning.h"
+#include "modbus/tag_address.h"
+
+using namespace vane;
+using namespace vane::modbus;
+
+Serivane::Serivane() : QObject(nullptr) {}
+
+QString Serivane::getDriveName() { return QStringLiteral("modbusRtu"); }
+
+QString Serivane::getversion_number() { return QStringLiteral("V1.7.8 20230506"); }
+
+QString Serivane::DebugCmd(EDebugCmdType cmd)
+{
+    switch (cmd) {
+    case StartDebug:
+        link.debugFlag = true;
+        return QStringLiteral("StartDebug");
+    case StopDebug:
+        link.debugFlag = false;
+        return QStringLiteral("StopDebug");
+    case BuildTime: {
+        static const QDate buildDate = buildDateFromStamp(__DATE__);
+        return buildInformation(QStringLiteral("v1.7.8 %1 %2"), buildDate, __TIME__);
+    }
+    case DriveName: return getDriveName();
+    }
+    return QString();
+}
+
+int Serivane::SetConnectPar(QString stationNumber)
+{
+    stationId = static_cast<int>(stationNumber.toUInt(nullptr, 10));
+    return stationId;
+}
+
+int Serivane::ConnectDrive(QString parameters)
+{
+    if (isSerialForm(parameters)) {
+        const SerialParameters serial = parseSerialForm(parameters);
+        portName = serial.portField;
+        // "port:anything" opens the port only around each exchange, from now on.
+        const int colon = portName.indexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            portName = portName.left(colon);
+            portMode = QStringLiteral("s");
+        }
+        baudRate = serial.baudRate;
+        dataBits = serial.dataBits;
+        stopBits = serial.stopBits;
+        parity = serial.parity;
+        if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
+            return -1;
+        return link.serialConnectDrive(portName, baudRate, dataBits, stopBits, parity, portMode);
+    }
+    const int colon = parameters.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return -4;
+    hostAddress = parameters.left(colon);
+    tcpPort = parameters.mid(colon + 1).toInt(nullptr, 10);
+    if (hostAddress.isEmpty() || tcpPort == 0)
+        return -1;
+    return link.EthConnectDrive(hostAddress, tcpPort);
+}
+
+int Serivane::DisConnectDrive()
+{
+    if (tcpPort > 0)
+        return link.EthDisConnectDrive();
+    if (baudRate > 0 && dataBits != 0 && stopBits != 0)
+        return link.serialDisConnectDrive();
+    return 1;
+}
+
+int Serivane::DestroyFree() { return link.DestroyFree(); }
+
+int Serivane::getArea(QString address)
+{
+    switch (parseTagAddress(address).table) {
+    case Table::DiscreteInputs: return Area1x;
+    case Table::Coils: return Area0x;
+    case Table::InputRegisters: return Area3x;
+    case Table::HoldingRegisters: return Area4x;
+    case Table::None: break;
+    }
+    return NoArea;
+}
+
+int Serivane::getAddr(QString address) { return offsetOf(address); }
+
+int Serivane::getBytelen(DataType type, int count, int area)
+{
+    return byteLength(type, count, area == Area3x || area == Area4x);
+}
+
+int Serivane::checkRequest(const QString& address, DataType type, int count, int leastCount, int* area, int* offset)
+{
+    *area = getArea(address);
+    *offset = getAddr(address);
+    if (*area == NoArea)
+        return StatusBadArea;
+    if (count < leastCount)
+        return StatusBadCount;
+    if (*offset < 0 || !withinTable(*offset, count))
+        return StatusBadAddress;
+    if (type == NoType)
+        return StatusTypeNotHandled;
+    return StatusInitial;
+}
+
+CLabelVariable Serivane::ReadVariable(QString address, DataType type)
+{
+    return ReadVariable(address, type, 1);
+}
+
+CLabelVariable Serivane::ReadVariable(QString address, DataType type, int count)
+{
+    CLabelVariable record;
+    record.timestamp = QDateTime::currentDateTime();
+    int area = NoArea;
+    int offset = 0;
+    // A read of 0 elements goes to the device, which decides what it makes of it.
+    const int refused = checkRequest(address, type, count, 0, &area, &offset);
+    if (refused != StatusInitial) {
+        record.status = refused;
+    } else {
+        switch (area) {
+        case Area0x: record = Read_0x(offset, type, count, address); break;
+        case Area1x: record = Read_1x(offset, type, count, address); break;
+        case Area3x: record = Read_3x(offset, type, count, address); break;
+        case Area4x: record = Read_4x(offset, type, count, address); break;
+        }
+    }
+    record.address = address;
+    record.count = count;
+    record.type = type;
+    return record;
+}
+
+CLabelVariable Serivane::WriteVariable(QString address, DataType type, CLabelVariable values)
+{
+    return WriteVariable(address, type, values, 1);
+}
+
+// A refused write keeps the host's own timestamp; the planning stamps the ones that were sent.
+CLabelVariable Serivane::WriteVariable(QString address, DataType type, CLabelVariable values, int count)
+{
+    int area = NoArea;
+    int offset = 0;
+    const int refused = checkRequest(address, type, count, 1, &area, &offset);
+    if (refused != StatusInitial)
+        values.status = refused;
+    else if (area == Area0x)
+        values = Write_0x(offset, type, values, count);
+    else if (area == Area4x)
+        values = Write_4x(offset, type, values, count);
+    else
+        values.status = StatusReadOnly;
+    values.address = address;
+    values.count = count;
+    values.type = type;
+    return values;
+}
+
+CLabelVariable Serivane::Read_0x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
+        return link.ReadCoils0x(stationId, offset, bits, address, reply);
+    });
+}
+
+CLabelVariable Serivane::Read_1x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
+        return link.ReadDiscreteInputs1x(stationId, offset, bits, address, reply);
+    });
+}
+
+CLabelVariable Serivane::Read_3x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
+        return link.ReadInputRegisters3x(stationId, offset, bytes, address, reply);
+    });
+}
+
+CLabelVariable Serivane::Read_4x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
+        return link.ReadHoldingRegisters4x(stationId, offset, bytes, address, reply);
+    });
+}
+
+CLabelVariable Serivane::Write_0x(int offset, DataType type, CLabelVariable values, int count)
+{
+    return planWrite(AreaKind::Bits, type, values, count, RegisterTypes::PlainOnly, [&](int coils, const QByteArray& data) {
+        return link.WriteCoils0x(stationId, offset, coils, data);
+    });
+}
+
+// Holding registers take only the ten plain types, high byte first.
+CLabelVariable Serivane::Write_4x(int offset, DataType type, CLabelVariable values, int count)
+{
+    return planWrite(AreaKind::Registers, type, values, count, RegisterTypes::PlainOnly, [&](int bytes, const QByteArray& data) {
+        return link.WriteHoldingRegisters4x(stationId, offset, bytes, data);
+    });
+}
+
+extern "C" CDriveBaseClass* getSharedLibrary()
+{
+    return new Serivane;
+}

@@ -1,0 +1,212 @@
+#include "Netvane.h"
+
+#include <QStringList>
+
+#include "contract/status.h"
+#include "modbus/build_info.h"
+#include "modbus/connection_string.h"
+#include "modbus/planning.h"
+#include "modbus/tag_address.h"
+
+using namespace vane;
+using namespace vane::modbus;
+
+Netvane::Netvane() : QObject(nullptr) {}
+
+QString Netvane::getDriveName() { return QStringLiteral("modbusTcp"); }
+
+QString Netvane::getversion_number() { return QStringLiteral("V1.9.1 20230323"); }
+
+QString Netvane::DebugCmd(EDebugCmdType cmd)
+{
+    switch (cmd) {
+    case StartDebug:
+        link.debugFlag = true;
+        return QStringLiteral("StartDebug");
+    case StopDebug:
+        link.debugFlag = false;
+        return QStringLiteral("StopDebug");
+    case BuildTime: {
+        static const QDate buildDate = buildDateFromStamp(__DATE__);
+        return buildInformation(QStringLiteral("v1.9.2.B %1 %2"), buildDate, __TIME__);
+    }
+    case DriveName: return getDriveName();
+    }
+    return QString();
+}
+
+int Netvane::SetConnectPar(QString stationNumber)
+{
+    stationId = static_cast<int>(stationNumber.toUInt(nullptr, 10));
+    return stationId;
+}
+
+int Netvane::ConnectDrive(QString parameters)
+{
+    if (isSerialForm(parameters)) {
+        const SerialParameters serial = parseSerialForm(parameters);
+        portName = serial.portField;
+        baudRate = serial.baudRate;
+        dataBits = serial.dataBits;
+        stopBits = serial.stopBits;
+        parity = serial.parity;
+        if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
+            return -1;
+        return link.serialConnectDrive(portName, baudRate, dataBits, stopBits, parity);
+    }
+    if (!parameters.contains(QLatin1Char(':')))
+        return -4;
+    const QStringList parts = parameters.split(QLatin1Char(':'));
+    hostAddress = parts.at(0);
+    tcpPort = parts.at(1).toInt(nullptr, 10);
+    if (hostAddress.isEmpty() || tcpPort == 0)
+        return -1;
+    return link.EthConnectDrive(hostAddress, tcpPort);
+}
+
+int Netvane::DisConnectDrive()
+{
+    if (tcpPort > 0)
+        return link.EthDisConnectDrive();
+    if (baudRate > 0 && dataBits != 0 && stopBits != 0)
+        return link.serialDisConnectDrive();
+    return -1;
+}
+
+int Netvane::DestroyFree() { return link.DestroyFree(); }
+
+int Netvane::getArea(QString address)
+{
+    switch (parseTagAddress(address).table) {
+    case Table::Coils: return Area0x;
+    case Table::DiscreteInputs: return Area1x;
+    case Table::HoldingRegisters: return Area4x;
+    case Table::InputRegisters: return Area3x;
+    case Table::None: break;
+    }
+    return NoArea;
+}
+
+int Netvane::getAddr(QString address) { return offsetOf(address); }
+
+int Netvane::getBytelen(DataType type, int count, int area)
+{
+    return byteLength(type, count, area == Area4x || area == Area3x);
+}
+
+int Netvane::checkRequest(const QString& address, DataType type, int count, int* area, int* offset)
+{
+    *area = getArea(address);
+    *offset = getAddr(address);
+    if (*offset < 0)
+        return StatusBadAddress;
+    if (*area == NoArea)
+        return StatusBadArea;
+    if (count < 1)
+        return StatusBadCount;
+    if (!withinTable(*offset, count))
+        return StatusBadAddress;
+    if (type == NoType)
+        return StatusTypeNotHandled;
+    return StatusInitial;
+}
+
+CLabelVariable Netvane::ReadVariable(QString address, DataType type)
+{
+    return ReadVariable(address, type, 1);
+}
+
+CLabelVariable Netvane::ReadVariable(QString address, DataType type, int count)
+{
+    CLabelVariable record;
+    record.timestamp = QDateTime::currentDateTime();
+    int area = NoArea;
+    int offset = 0;
+    const int refused = checkRequest(address, type, count, &area, &offset);
+    if (refused != StatusInitial) {
+        record.status = refused;
+    } else {
+        switch (area) {
+        case Area0x: record = Read_0x(offset, type, count, address); break;
+        case Area1x: record = Read_1x(offset, type, count, address); break;
+        case Area3x: record = Read_3x(offset, type, count, address); break;
+        case Area4x: record = Read_4x(offset, type, count, address); break;
+        }
+    }
+    record.address = address;
+    record.count = count;
+    record.type = type;
+    return record;
+}
+
+CLabelVariable Netvane::WriteVariable(QString address, DataType type, CLabelVariable values)
+{
+    return WriteVariable(address, type, values, 1);
+}
+
+CLabelVariable Netvane::WriteVariable(QString address, DataType type, CLabelVariable values, int count)
+{
+    values.timestamp = QDateTime::currentDateTime();
+    int area = NoArea;
+    int offset = 0;
+    const int refused = checkRequest(address, type, count, &area, &offset);
+    if (refused != StatusInitial)
+        values.status = refused;
+    else if (area == Area0x)
+        values = Write_0x(offset, type, values, count);
+    else if (area == Area4x)
+        values = Write_4x(offset, type, values, count);
+    else
+        values.status = StatusReadOnly;
+    values.address = address;
+    values.count = count;
+    values.type = type;
+    return values;
+}
+
+CLabelVariable Netvane::Read_0x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
+        return link.ReadCoils0x(stationId, offset, bits, address, reply);
+    });
+}
+
+CLabelVariable Netvane::Read_1x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
+        return link.ReadDiscreteInputs1x(stationId, offset, bits, address, reply);
+    });
+}
+
+CLabelVariable Netvane::Read_3x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
+        return link.ReadInputRegisters3x(stationId, offset, bytes, address, reply);
+    });
+}
+
+CLabelVariable Netvane::Read_4x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
+        return link.ReadHoldingRegisters4x(stationId, offset, bytes, address, reply);
+    });
+}
+
+CLabelVariable Netvane::Write_0x(int offset, DataType type, CLabelVariable values, int count)
+{
+    return planWrite(AreaKind::Bits, type, values, count, RegisterTypes::All, [&](int coils, const QByteArray& data) {
+        return link.WriteCoils0x(stationId, offset, coils, data);
+    });
+}
+
+CLabelVariable Netvane::Write_4x(int offset, DataType type, CLabelVariable values, int count)
+{
+    return planWrite(AreaKind::Registers, type, values, count, RegisterTypes::All, [&](int bytes, const QByteArray& data) {
+        return link.WriteHoldingRegisters4x(stationId, offset, bytes, data);
+    });
+}
+
+extern "C" CDriveBaseClass* getSharedLibrary()
+{
+    return new Netvane;
+}
