@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The project's test command: installs what a fresh Debian 12 machine lacks, builds everything
+# and runs the tests.
+#   scripts/test.sh                 native build in build/
+#   scripts/test.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build
+options=()
+if [ "${1:-}" = "--sanitize" ]; then
+  build=build-asan
+  options+=(-DVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+  # Drivers live as long as the host process does; nothing deletes them.
+  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+
+scripts/deps.sh
+cmake -S . -B "$build" "${options[@]}"
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j2 --timeout 300
