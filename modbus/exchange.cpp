@@ -1,29 +1,75 @@
 #include "exchange.h"
 
+#include <QAbstractSocket>
+#include <QSerialPort>
+
+#include <poll.h>
+
 #include <algorithm>
 
 namespace vane::modbus {
+
+namespace {
+
+// The system descriptor below a socket or serial port; -1 for other devices.
+int descriptorOf(QIODevice& device)
+{
+    if (auto* socket = qobject_cast<QAbstractSocket*>(&device))
+        return static_cast<int>(socket->socketDescriptor());
+    if (auto* port = qobject_cast<QSerialPort*>(&device))
+        return port->isOpen() ? port->handle() : -1;
+    return -1;
+}
+
+// True when the system holds input (or an end of stream) for the descriptor right now.
+bool inputWaiting(int descriptor)
+{
+    if (descriptor < 0)
+        return false;
+    pollfd entry{descriptor, POLLIN, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
+// A late answer still trickling in cannot hold the next request up for long.
+constexpr int kMaxStaleReads = 64;
+
+} // namespace
+
+void discardStaleInput(QIODevice& device, QByteArray& received)
+{
+    for (int reads = 0; reads < kMaxStaleReads && inputWaiting(descriptorOf(device)); ++reads) {
+        device.readAll();
+        // Returns at once: the descriptor is readable. Lets the device take in what is waiting,
+        // or notice that its peer has gone.
+        if (!device.waitForReadyRead(0))
+            break;
+    }
+    device.readAll();
+    received.clear();
+}
 
 QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArray& received,
                          const AnswerSizer& sizer, const ExchangeTiming& timing)
 {
     // Whatever is pending now answered an earlier request that gave up on it.
-    device.readAll();
-    received.clear();
+    discardStaleInput(device, received);
 
     device.write(request);
     device.waitForBytesWritten(timing.writeTimeoutMs);
 
     QElapsedTimer clock;
     clock.start();
-    qint64 deadline = timing.firstByteTimeoutMs;
+    const auto capped = [&](qint64 deadline) {
+        return timing.answerLimitMs > 0 ? std::min<qint64>(deadline, timing.answerLimitMs) : deadline;
+    };
+    qint64 deadline = capped(timing.firstByteTimeoutMs);
     bool begun = false;
     for (;;) {
         // A device keeps what arrived while the request was being written: look before waiting.
         received += device.readAll();
         if (!begun && !received.isEmpty()) {
             begun = true;
-            deadline = clock.elapsed() + timing.collectLimitMs;
+            deadline = capped(clock.elapsed() + timing.collectLimitMs);
         }
         if (begun) {
             const int size = sizer(received);
