@@ -71,15 +71,15 @@ QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArra
             begun = true;
             deadline = capped(clock.elapsed() + timing.collectLimitMs);
         }
-        if (begun) {
-            const int size = sizer(received);
-            if (size > 0 && received.size() >= size)
-                break;
-        }
+        const int size = begun ? sizer(received) : 0;
+        if (size > 0 && received.size() >= size)
+            break;
         const qint64 remaining = deadline - clock.elapsed();
         if (remaining <= 0)
             break;
-        const bool gapEnds = begun && timing.frameGapMs > 0;
+        // An answer of known size keeps being collected across pauses (split segments, USB
+        // adapters); only one whose size cannot be told ends at a frame gap.
+        const bool gapEnds = begun && size == 0 && timing.frameGapMs > 0;
         const int wait = static_cast<int>(gapEnds ? std::min<qint64>(remaining, timing.frameGapMs) : remaining);
 
         const int before = received.size();

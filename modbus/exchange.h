@@ -17,7 +17,14 @@ struct ExchangeTiming {
     int firstByteTimeoutMs = 0; // the answer must begin within this
     int collectLimitMs = 0;     // once begun, collecting stops after this at the latest
     int frameGapMs = 0;         // silence that ends an answer the sizer cannot size (0: none)
+    int answerLimitMs = 0;      // the whole wait for the answer, begun or not, never exceeds this (0: no such bound)
 };
+
+// Drops input that is waiting on the device (a late answer to an earlier request), in the
+// device's buffer and in the system below it, and empties `received`. Input still in the system
+// is fetched only when it is there, so a quiet device is not waited on and a socket records no
+// time-out. A peer that has closed its side is noticed here (the socket then reports it).
+void discardStaleInput(QIODevice& device, QByteArray& received);
 
 // One request/answer exchange on an open device (socket or serial port), shared by both links.
 // `received` is the link's receive buffer: the device's readyRead handler may append to it.
