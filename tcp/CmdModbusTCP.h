@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include "modbus/serial_line.h"
+
 class QSerialPort;
 class QTcpSocket;
 class QTimer;
@@ -57,4 +59,17 @@ public:
     bool debugFlag = false;
     int peerPort = 0;
     int frameGapMs = 2;
+
+private:
+    // The answer size a transaction expects (0: not known), for the exchange it is about to run;
+    // the answer's own MBAP length decides where it is shorter.
+    int expectedAnswerSize = 0;
+    // Keeps requests on the serial line apart from the previous answer.
+    vane::modbus::InterFrameSilence serialSilence;
+
+    int socketExchange(const QByteArray& frame);
+    int serialExchange(const QByteArray& frame);
+    int serialFrameGapMs() const;
+    QString transactionLine(const char* format, int stationId, const QString& what, int length,
+                            const QByteArray& bytes) const;
 };
