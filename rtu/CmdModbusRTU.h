@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include "modbus/serial_line.h"
+
 class QSerialPort;
 class QTcpSocket;
 class QTimer;
@@ -60,4 +62,21 @@ public:
     int frameGapMs = 2;
     bool debugFlag = false;
     QString serialOpenMode;
+
+private:
+    // Station number of the last request sent; the disconnect warning names it.
+    int lastStationId = 0;
+    // Size the running transaction expects of a normal answer; 0 lets the answer size itself.
+    int expectedAnswerSize = 0;
+    // Keeps the bus silence between the last answer and the next request on a serial line.
+    vane::modbus::InterFrameSilence lineSilence;
+
+    // One exchange on the present transport; leaves the answer (possibly nothing) in recvBuf.
+    void transfer(const QByteArray& frame, int answerWaitMs);
+    QByteArray exchangeOnSocket(const QByteArray& frame, int answerWaitMs);
+    QByteArray exchangeOnSerial(const QByteArray& frame, int answerWaitMs);
+    void appendCrc(QByteArray& frame);
+    int readTransaction(int function, int stationId, int offset, int quantity, int expectedLength,
+                        const QString& name, QByteArray* out);
+    int writeTransaction(const QByteArray& frame, int stationId, const QString& area, int offset, int length);
 };
