@@ -1,0 +1,101 @@
+#include "tests/support/posix_util.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vanetest {
+
+int64_t monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+int64_t monotonicMs()
+{
+    return monotonicNs() / 1000000;
+}
+
+bool setRawMode(int fd)
+{
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+std::string makeTempDir(const std::string &prefix)
+{
+    std::string pattern = "/tmp/" + prefix + "XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        return std::string();
+    return pattern;
+}
+
+void removeTempDir(const std::string &dir)
+{
+    if (dir.empty())
+        return;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *entry = readdir(d)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                unlink((dir + "/" + name).c_str());
+        }
+        closedir(d);
+    }
+    rmdir(dir.c_str());
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n > 0) {
+            done += size_t(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            poll(&p, 1, 100);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+WakeFd::WakeFd() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+WakeFd::~WakeFd()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+void WakeFd::wake()
+{
+    const uint64_t one = 1;
+    const ssize_t n = ::write(fd_, &one, sizeof one);
+    (void)n;
+}
+
+void WakeFd::drain()
+{
+    uint64_t value = 0;
+    const ssize_t n = ::read(fd_, &value, sizeof value);
+    (void)n;
+}
+
+} // namespace vanetest

@@ -1,0 +1,46 @@
+#pragma once
+
+// Small POSIX helpers shared by the test peers: clocks, raw terminal mode, temporary
+// directories, wake-up descriptors for the peers' service threads.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vanetest {
+
+// Milliseconds of the monotonic clock.
+int64_t monotonicMs();
+// Nanoseconds of the monotonic clock (for wire-rate pacing).
+int64_t monotonicNs();
+
+// Puts a terminal (pty end) into raw 8N1 mode; false when the descriptor is no terminal.
+bool setRawMode(int fd);
+
+// Creates a fresh directory under /tmp ("<prefix>XXXXXX"); empty on failure.
+std::string makeTempDir(const std::string &prefix);
+// Removes the given entries of a directory we created, then the directory itself.
+void removeTempDir(const std::string &dir);
+
+// Writes every byte, waiting on EAGAIN; false when the descriptor fails.
+bool writeAll(int fd, const char *data, size_t size);
+
+// An eventfd that a service thread polls next to its real descriptors, so that stop
+// requests and queued work wake it at once instead of waiting for a poll timeout.
+class WakeFd
+{
+public:
+    WakeFd();
+    ~WakeFd();
+    WakeFd(const WakeFd &) = delete;
+    WakeFd &operator=(const WakeFd &) = delete;
+
+    int fd() const { return fd_; }
+    void wake();
+    void drain();
+
+private:
+    int fd_;
+};
+
+} // namespace vanetest

@@ -1,0 +1,44 @@
+#pragma once
+
+// Modbus RTU on a pseudo-terminal the simulator creates: libmodbus serves the master side,
+// the driver opens the slave side as its serial port (any baud rate, 8 data bits; a pty
+// ignores parity and speed). The simulator keeps its own descriptor on the slave side, so
+// the driver may open and close the port as often as it likes.
+
+#include "tools/sim/serving_thread.h"
+
+#include <string>
+
+typedef struct _modbus modbus_t;
+
+namespace vanesim {
+
+class SimMap;
+
+class RtuService
+{
+public:
+    RtuService(SimMap &map, int station, bool debug);
+    ~RtuService();
+
+    // Creates the pty (and the symlink `linkPath` to its slave side when not empty) and
+    // starts serving; false with *error set on failure.
+    bool start(const std::string &linkPath, std::string *error);
+    // The path the driver opens: the symlink when one was asked for, else /dev/pts/N.
+    const std::string &devicePath() const { return devicePath_; }
+
+private:
+    void serve();
+
+    SimMap &map_;
+    int station_;
+    bool debug_;
+    modbus_t *context_ = nullptr;
+    int master_ = -1;
+    int slave_ = -1;
+    std::string linkPath_;
+    std::string devicePath_;
+    ServingThread thread_;
+};
+
+} // namespace vanesim

@@ -1,0 +1,88 @@
+#include "tools/sim/sim_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace vanesim {
+
+namespace {
+
+bool parseNumber(const char *text, int low, int high, int *value)
+{
+    if (!text || !*text)
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    const long number = std::strtol(text, &end, 10);
+    if (*end != '\0' || errno != 0 || number < low || number > high)
+        return false;
+    *value = int(number);
+    return true;
+}
+
+} // namespace
+
+const char *usageText()
+{
+    return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--station N] [--debug]\n"
+           "       vane-sim --map | --help\n"
+           "A simulated Modbus device with a documented register map (see --map).\n"
+           "  --tcp-port N     serve Modbus TCP on 127.0.0.1:N (0 picks a free port)\n"
+           "  --rtu            serve Modbus RTU on a new pty; the driver opens the printed path\n"
+           "  --rtu-link PATH  like --rtu, and make PATH a symlink to the driver's end\n"
+           "  --station N      RTU station number, 1..247 (default 1)\n"
+           "  --debug          let libmodbus print every frame\n"
+           "  --map            print the register map and exit\n"
+           "Without --tcp-port or --rtu, TCP on port 1502 is served. One line per transport,\n"
+           "'listening tcp 127.0.0.1:PORT' or 'listening rtu PATH', goes to standard output\n"
+           "once it is ready. SIGINT or SIGTERM stops the device.\n";
+}
+
+bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char *next = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--tcp-port") {
+            if (!parseNumber(next, 0, 65535, &options->tcpPort)) {
+                *error = "--tcp-port needs a port number 0..65535";
+                return false;
+            }
+            options->tcp = true;
+            ++i;
+        } else if (arg == "--rtu") {
+            options->rtu = true;
+        } else if (arg == "--rtu-link") {
+            if (!next || !*next) {
+                *error = "--rtu-link needs a path";
+                return false;
+            }
+            options->rtu = true;
+            options->rtuLink = next;
+            ++i;
+        } else if (arg == "--station") {
+            if (!parseNumber(next, 1, 247, &options->station)) {
+                *error = "--station needs a station number 1..247";
+                return false;
+            }
+            ++i;
+        } else if (arg == "--debug") {
+            options->debug = true;
+        } else if (arg == "--map") {
+            options->printMap = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options->help = true;
+        } else {
+            *error = "unknown argument '" + arg + "'";
+            return false;
+        }
+    }
+    if (!options->tcp && !options->rtu) {
+        options->tcp = true;
+        options->tcpPort = kDefaultTcpPort;
+    }
+    return true;
+}
+
+} // namespace vanesim

@@ -1,0 +1,27 @@
+#pragma once
+
+// Command line of vane-sim.
+
+#include <string>
+
+namespace vanesim {
+
+struct SimOptions {
+    bool tcp = false;
+    int tcpPort = 0;
+    bool rtu = false;
+    std::string rtuLink;
+    int station = 1;
+    bool debug = false;
+    bool printMap = false;
+    bool help = false;
+};
+
+constexpr int kDefaultTcpPort = 1502;
+
+// Parses argv; false with *error set on a bad argument. With no transport named, TCP on
+// kDefaultTcpPort is served.
+bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error);
+const char *usageText();
+
+} // namespace vanesim
