@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <dirent.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <termios.h>
@@ -44,18 +43,12 @@ std::string makeTempDir(const std::string &prefix)
     return pattern;
 }
 
-void removeTempDir(const std::string &dir)
+void removeTempDir(const std::string &dir, std::initializer_list<std::string> entries)
 {
     if (dir.empty())
         return;
-    if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *entry = readdir(d)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                unlink((dir + "/" + name).c_str());
-        }
-        closedir(d);
-    }
+    for (const std::string &name : entries)
+        unlink((dir + "/" + name).c_str());
     rmdir(dir.c_str());
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 namespace vanetest {
@@ -19,8 +20,10 @@ bool setRawMode(int fd);
 
 // Creates a fresh directory under /tmp ("<prefix>XXXXXX"); empty on failure.
 std::string makeTempDir(const std::string &prefix);
-// Removes the given entries of a directory we created, then the directory itself.
-void removeTempDir(const std::string &dir);
+// Removes the named entries of a directory we created, then the directory itself. The
+// names are given rather than listed: a 32-bit build (the ARM tests under qemu) cannot
+// list a directory whose inode numbers exceed 32 bits.
+void removeTempDir(const std::string &dir, std::initializer_list<std::string> entries);
 
 // Writes every byte, waiting on EAGAIN; false when the descriptor fails.
 bool writeAll(int fd, const char *data, size_t size);

@@ -15,6 +15,8 @@ namespace vanetest {
 
 namespace {
 
+constexpr const char *kEndA = "ttyA";
+constexpr const char *kEndB = "ttyB";
 constexpr int kStartTimeoutMs = 5000;
 constexpr int kStopTimeoutMs = 2000;
 
@@ -61,8 +63,8 @@ PtyPair::PtyPair()
     dir_ = makeTempDir("vane-pty-");
     if (dir_.empty())
         return;
-    pathA_ = dir_ + "/ttyA";
-    pathB_ = dir_ + "/ttyB";
+    pathA_ = dir_ + "/" + kEndA;
+    pathB_ = dir_ + "/" + kEndB;
     child_ = spawnSocat(pathA_, pathB_);
     if (child_ < 0)
         return;
@@ -89,7 +91,7 @@ PtyPair::~PtyPair()
             reap(child_, kStopTimeoutMs);
         }
     }
-    removeTempDir(dir_);
+    removeTempDir(dir_, {kEndA, kEndB});
 }
 
 } // namespace vanetest

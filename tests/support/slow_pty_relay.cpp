@@ -13,6 +13,8 @@ namespace vanetest {
 
 namespace {
 
+constexpr const char *kEndA = "ttyA";
+constexpr const char *kEndB = "ttyB";
 constexpr int kBitsPerCharacter = 10;
 // Back-off when the far end's input queue is full (nobody reads it).
 constexpr int64_t kFullRetryNs = 5000000;
@@ -62,8 +64,8 @@ SlowPtyRelay::SlowPtyRelay(int baud) : baud_(baud)
     dir_ = makeTempDir("vane-relay-");
     if (dir_.empty())
         return;
-    pathA_ = dir_ + "/ttyA";
-    pathB_ = dir_ + "/ttyB";
+    pathA_ = dir_ + "/" + kEndA;
+    pathB_ = dir_ + "/" + kEndB;
     if (!openEnd(a_, pathA_) || !openEnd(b_, pathB_))
         return;
     ready_ = true;
@@ -82,7 +84,7 @@ SlowPtyRelay::~SlowPtyRelay()
         if (end->master >= 0)
             close(end->master);
     }
-    removeTempDir(dir_);
+    removeTempDir(dir_, {kEndA, kEndB});
 }
 
 int64_t SlowPtyRelay::characterTimeNs() const
