@@ -18,13 +18,17 @@ unsigned short crc16Modbus(const QByteArray& bytes, int length)
     return static_cast<unsigned short>(crc);
 }
 
+namespace {
+constexpr int kShortestAnswer = 5; // address, function, one byte, CRC
+}
+
 int answerSize(const QByteArray& received, int requestFunction, int expectedSize)
 {
     if (received.size() < 2)
-        return 0;
+        return kShortestAnswer;
     const int function = static_cast<unsigned char>(received.at(1));
     if (function & 0x80)
-        return 5; // address, function, exception code, CRC
+        return kShortestAnswer; // address, function, exception code, CRC
     if (function == requestFunction && expectedSize > 0)
         return expectedSize;
     switch (function) {
@@ -33,7 +37,7 @@ int answerSize(const QByteArray& received, int requestFunction, int expectedSize
     case 3:
     case 4:
         if (received.size() < 3)
-            return 0;
+            return kShortestAnswer;
         return 5 + static_cast<unsigned char>(received.at(2));
     case 5:
     case 6:
