@@ -30,6 +30,9 @@ bool inputWaiting(int descriptor)
     return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
+// What the device holds; nothing once it is closed (a socket whose peer has gone).
+QByteArray takeAll(QIODevice& device) { return device.isOpen() ? device.readAll() : QByteArray(); }
+
 // A late answer still trickling in cannot hold the next request up for long.
 constexpr int kMaxStaleReads = 64;
 
@@ -38,13 +41,13 @@ constexpr int kMaxStaleReads = 64;
 void discardStaleInput(QIODevice& device, QByteArray& received)
 {
     for (int reads = 0; reads < kMaxStaleReads && inputWaiting(descriptorOf(device)); ++reads) {
-        device.readAll();
+        takeAll(device);
         // Returns at once: the descriptor is readable. Lets the device take in what is waiting,
         // or notice that its peer has gone.
         if (!device.waitForReadyRead(0))
             break;
     }
-    device.readAll();
+    takeAll(device);
     received.clear();
 }
 
@@ -66,7 +69,7 @@ QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArra
     bool begun = false;
     for (;;) {
         // A device keeps what arrived while the request was being written: look before waiting.
-        received += device.readAll();
+        received += takeAll(device);
         if (!begun && !received.isEmpty()) {
             begun = true;
             deadline = capped(clock.elapsed() + timing.collectLimitMs);
@@ -86,7 +89,7 @@ QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArra
         QElapsedTimer waited;
         waited.start();
         const bool ready = device.waitForReadyRead(wait);
-        received += device.readAll();
+        received += takeAll(device);
         if (received.size() > before)
             continue;
         if (gapEnds)

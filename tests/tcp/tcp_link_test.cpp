@@ -1,0 +1,311 @@
+// The link half of the Modbus TCP driver: connecting and releasing its socket and serial port,
+// the objects it owns, line settings, and SendData's results without and with a device.
+
+#include "tcp/CmdModbusTCP.h"
+#include "tcp_test_env.h"
+
+#include "modbus/serial_line.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/modbus_frames.h"
+#include "tests/support/pattern_answers.h"
+#include "tests/support/pty_pair.h"
+
+#include <QElapsedTimer>
+#include <QMetaMethod>
+#include <QSerialPort>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tcptest;
+using namespace vanetest;
+
+namespace {
+
+QByteArray holdingReadRequest(int start, int quantity)
+{
+    return mbapRequest(0x0102, 1, readRequestPdu(3, start, quantity));
+}
+
+std::unique_ptr<FakeDevice> patternDevice()
+{
+    return FakeDevice::listenTcp(Framing::Mbap, [](const QByteArray& request) {
+        return Replies{Reply::send(mbapPatternAnswer(request))};
+    });
+}
+
+} // namespace
+
+TEST(TcpLinkShape, MetaObjectListsTheFourReceptionSlotsInOrderAndNoSignals)
+{
+    const QMetaObject& meta = CmdModbusTCP::staticMetaObject;
+    EXPECT_STREQ(meta.className(), "CmdModbusTCP");
+    QStringList own;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        EXPECT_EQ(method.methodType(), QMetaMethod::Slot) << method.methodSignature().constData();
+        EXPECT_EQ(method.access(), QMetaMethod::Private) << method.methodSignature().constData();
+        own << QString::fromLatin1(method.methodSignature());
+    }
+    EXPECT_EQ(own, (QStringList{"Ethconnected()", "Ethdisconnected()", "EthreadyRead()", "serialreadyRead()"}));
+}
+
+TEST(TcpLinkWithoutTransport, ReportsNoTransportEverywhere)
+{
+    CmdModbusTCP link;
+    QByteArray reply("keep");
+    EXPECT_EQ(link.Determine_write(holdingReadRequest(0, 1)), -3);
+    EXPECT_EQ(link.SendData(holdingReadRequest(0, 1), reply, 50), -3);
+    EXPECT_EQ(reply, QByteArray("keep"));
+    EXPECT_EQ(link.EthDisConnectDrive(), 1);
+    EXPECT_EQ(link.serialDisConnectDrive(), -1);
+    EXPECT_EQ(link.DestroyFree(), 1);
+}
+
+TEST(TcpLinkConnect, HostNameIsRefusedWithWarningAndNoConnectionAttempt)
+{
+    LogCapture log;
+    CmdModbusTCP link;
+    EXPECT_EQ(link.EthConnectDrive("localhost", 1502), -1);
+    EXPECT_EQ(log.warnings(), QStringList{"lib[ModbusTCP]:1502 IP错误"});
+    // The socket is made even so, and stays untouched.
+    ASSERT_NE(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.tcpSocket->parent(), &link);
+    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(link.peerPort, 1502);
+}
+
+TEST(TcpLinkConnect, NothingListeningGivesMinus3)
+{
+    CmdModbusTCP link;
+    EXPECT_EQ(link.EthConnectDrive("127.0.0.1", unusedLoopbackPort()), -3);
+    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
+}
+
+TEST(TcpLinkConnect, ConnectsWithLowDelayAndReconnectReusesTheSocket)
+{
+    auto device = patternDevice();
+    ASSERT_TRUE(device->isReady());
+    CmdModbusTCP link;
+    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
+    QTcpSocket* const socket = link.tcpSocket;
+    EXPECT_EQ(socket->state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    EXPECT_EQ(link.peerAddress.toString(), QString("127.0.0.1"));
+    EXPECT_EQ(link.peerPort, int(device->port()));
+
+    // A second connect drops the first connection and makes a new one on the same object.
+    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
+    EXPECT_EQ(link.tcpSocket, socket);
+    EXPECT_TRUE(sleepUntil([&] { return device->connectionCount() == 2 && device->openConnectionCount() == 1; }));
+    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+
+    // The same reception still works over the new connection.
+    QByteArray reply;
+    EXPECT_EQ(link.SendData(holdingReadRequest(4, 1), reply, 50), 0);
+    EXPECT_EQ(registersFromBytes(reply.mid(9)), std::vector<uint16_t>{patternRegister(4)});
+}
+
+TEST(TcpLinkConnect, DisconnectLeavesTheSocketForTheNextConnectWithoutWarning)
+{
+    auto device = patternDevice();
+    LogCapture log;
+    CmdModbusTCP link;
+    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
+    EXPECT_EQ(link.EthDisConnectDrive(), 0);
+    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
+    QByteArray reply;
+    EXPECT_EQ(link.SendData(holdingReadRequest(0, 1), reply, 50), -3);
+    EXPECT_TRUE(reply.isEmpty());
+    EXPECT_EQ(device->requestCount(), 0);
+    EXPECT_EQ(log.total(), 0) << (log.warnings() + log.debugLines()).join("\n").toStdString();
+
+    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
+    EXPECT_EQ(link.SendData(holdingReadRequest(0, 1), reply, 50), 0);
+    EXPECT_EQ(reply.size(), 11);
+}
+
+TEST(TcpLinkExchange, CollectSwitchZeroWritesButLeavesTheReplyAlone)
+{
+    auto device = patternDevice();
+    CmdModbusTCP link;
+    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
+    QByteArray reply("x");
+    const QByteArray request = holdingReadRequest(7, 2);
+    EXPECT_EQ(link.SendData(request, reply, 0), 0);
+    EXPECT_EQ(reply, QByteArray("x"));
+    ASSERT_EQ(device->requestCount(), 1);
+    EXPECT_EQ(device->lastRequest(), request);
+
+    // The answer it left is not handed to the next exchange.
+    EXPECT_EQ(link.SendData(holdingReadRequest(9, 1), reply, 50), 0);
+    EXPECT_EQ(reply.mid(1), mbapPatternAnswer(holdingReadRequest(9, 1)));
+}
+
+TEST(TcpLinkRelease, DestroyFreeReleasesSerialSideFirstThenSocket)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.isReady());
+    auto device = patternDevice();
+    CmdModbusTCP link;
+    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
+    ASSERT_EQ(link.serialConnectDrive(QString::fromStdString(pty.pathA()), 9600, 8, 1, "N"), 0);
+    ASSERT_NE(link.serialPort, nullptr);
+    ASSERT_NE(link.frameTimer, nullptr);
+    EXPECT_EQ(link.serialPort->parent(), &link);
+    EXPECT_EQ(link.frameTimer->parent(), &link);
+
+    EXPECT_EQ(link.DestroyFree(), 0);
+    EXPECT_EQ(link.serialPort, nullptr);
+    EXPECT_EQ(link.frameTimer, nullptr);
+    ASSERT_NE(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::ConnectedState);
+
+    EXPECT_EQ(link.DestroyFree(), 0);
+    EXPECT_EQ(link.tcpSocket, nullptr);
+    EXPECT_TRUE(link.children().isEmpty());
+    EXPECT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
+    EXPECT_EQ(link.DestroyFree(), 1);
+}
+
+TEST(TcpLinkSerial, PortThatCannotBeOpenedGivesMinus1WithItsDebugMessage)
+{
+    LogCapture log;
+    CmdModbusTCP link;
+    EXPECT_EQ(link.serialConnectDrive("/nonexistent/ttyVane", 9600, 8, 1, "N"), -1);
+    EXPECT_EQ(log.debugLines(), QStringList{"/nonexistent/ttyVane打开失败!"});
+    ASSERT_NE(link.serialPort, nullptr);
+    ASSERT_NE(link.frameTimer, nullptr);
+    EXPECT_FALSE(link.frameTimer->isSingleShot());
+    EXPECT_EQ(link.serialDisConnectDrive(), -1);
+    // A closed port takes no request and brings no answer.
+    QByteArray reply;
+    EXPECT_EQ(link.SendData(holdingReadRequest(0, 1), reply, 50), 0);
+    EXPECT_TRUE(reply.isEmpty());
+}
+
+TEST(TcpLinkSerial, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
+{
+    // A port that does not open still takes the settings; a pty would refuse 7 bits and parity.
+    const QString path("/nonexistent/ttyVane");
+    CmdModbusTCP link;
+    ASSERT_EQ(link.serialConnectDrive(path, 2400, 7, 2, "e"), -1);
+    QSerialPort* const port = link.serialPort;
+    EXPECT_EQ(port->baudRate(), 2400);
+    EXPECT_EQ(port->dataBits(), QSerialPort::Data7);
+    EXPECT_EQ(port->stopBits(), QSerialPort::TwoStop);
+    EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
+    EXPECT_EQ(port->flowControl(), QSerialPort::NoFlowControl);
+    EXPECT_EQ(link.frameGapMs, 10);
+
+    // 1200 baud keeps the configured gap; numbers outside the known ones keep their setting.
+    link.serialConnectDrive(path, 1200, 9, 7, "x");
+    EXPECT_EQ(link.serialPort, port);
+    EXPECT_EQ(port->baudRate(), 1200);
+    EXPECT_EQ(link.frameGapMs, 10);
+    EXPECT_EQ(port->dataBits(), QSerialPort::Data7);
+    EXPECT_EQ(port->stopBits(), QSerialPort::TwoStop);
+    EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
+
+    link.serialConnectDrive(path, 1234, 8, 1, "Even");
+    EXPECT_EQ(port->baudRate(), 1200);
+    EXPECT_EQ(port->dataBits(), QSerialPort::Data8);
+    EXPECT_EQ(port->stopBits(), QSerialPort::OneStop);
+    EXPECT_EQ(port->parity(), QSerialPort::NoParity); // "Even" holds an n
+
+    link.serialConnectDrive(path, 9600, 6, 1, "O");
+    EXPECT_EQ(port->parity(), QSerialPort::OddParity);
+    EXPECT_EQ(port->dataBits(), QSerialPort::Data6);
+    EXPECT_EQ(link.frameGapMs, 3);
+    link.serialConnectDrive(path, 4800, 5, 3, "n");
+    EXPECT_EQ(link.frameGapMs, 6);
+    EXPECT_EQ(port->dataBits(), QSerialPort::Data5);
+    EXPECT_EQ(port->stopBits(), QSerialPort::OneAndHalfStop);
+    EXPECT_EQ(port->parity(), QSerialPort::NoParity);
+    link.serialConnectDrive(path, 19200, 8, 1, "E");
+    EXPECT_EQ(port->baudRate(), 19200);
+    EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
+    EXPECT_EQ(link.frameGapMs, 6);
+}
+
+TEST(TcpLinkSerial, OpenPortIsReopenedByConnectAndClosedByDisconnect)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.isReady());
+    const QString path = QString::fromStdString(pty.pathA());
+    CmdModbusTCP link;
+    ASSERT_EQ(link.serialConnectDrive(path, 9600, 8, 1, "N"), 0);
+    QSerialPort* const port = link.serialPort;
+    EXPECT_TRUE(port->isOpen());
+    EXPECT_TRUE(path.endsWith(port->portName())) << port->portName().toStdString();
+    ASSERT_EQ(link.serialConnectDrive(path, 19200, 8, 1, "N"), 0);
+    EXPECT_EQ(link.serialPort, port);
+    EXPECT_TRUE(port->isOpen());
+    EXPECT_EQ(port->baudRate(), 19200);
+
+    EXPECT_EQ(link.serialDisConnectDrive(), 0);
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_EQ(link.serialDisConnectDrive(), -1);
+    EXPECT_EQ(link.serialPort, port);
+}
+
+TEST(TcpLinkSerial, FrameGapIsNeverShorterThanThreeAndAHalfCharacters)
+{
+    QSerialPort port;
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setBaudRate(1200); // 10 bits a character: 8.33 ms, 3.5 of them 29.2 ms
+    EXPECT_EQ(vane::modbus::frameGapMs(port, 2), 30);
+    EXPECT_EQ(vane::modbus::frameGapMs(port, 10), 30);
+    port.setBaudRate(9600); // 3.65 ms
+    EXPECT_EQ(vane::modbus::frameGapMs(port, 3), 4);
+    port.setBaudRate(2400); // 14.6 ms
+    EXPECT_EQ(vane::modbus::frameGapMs(port, 10), 15);
+    port.setBaudRate(115200); // the configured gap is longer
+    EXPECT_EQ(vane::modbus::frameGapMs(port, 2), 2);
+}
+
+TEST(TcpLinkSerial, RequestWaitsForTheInterFrameSilence)
+{
+    QSerialPort port;
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setBaudRate(1200);
+    vane::modbus::InterFrameSilence silence;
+    QElapsedTimer clock;
+    clock.start();
+    silence.waitBeforeWriting(port); // nothing was received yet: no wait owed
+    silence.lineWentQuiet();
+    clock.start();
+    silence.waitBeforeWriting(port);
+    EXPECT_GE(clock.nsecsElapsed(), 29000000); // 3.5 characters at 1200 baud
+}
+
+TEST(TcpLinkSerial, BytesBetweenExchangesReachTheBufferAfterTheFrameGapAndAreDiscarded)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.isReady());
+    auto device = FakeDevice::openSerial(pty.pathB(), Framing::Mbap, [](const QByteArray& request) {
+        return Replies{Reply::send(mbapPatternAnswer(request))};
+    });
+    ASSERT_TRUE(device->isReady());
+    CmdModbusTCP link;
+    ASSERT_EQ(link.serialConnectDrive(QString::fromStdString(pty.pathA()), 19200, 8, 1, "N"), 0);
+
+    const QByteArray unasked = QByteArray::fromHex("00ff00000003010203");
+    device->push(unasked.left(4));
+    device->push(unasked.mid(4));
+    ASSERT_TRUE(processEventsUntil([&] { return link.recvBuf.size() == unasked.size(); }));
+    EXPECT_EQ(link.recvBuf, unasked);
+    EXPECT_FALSE(link.frameTimer->isActive());
+
+    QByteArray reply;
+    const QByteArray request = holdingReadRequest(3, 2);
+    EXPECT_EQ(link.SendData(request, reply, 50), 0);
+    EXPECT_EQ(reply, mbapPatternAnswer(request));
+    EXPECT_TRUE(link.recvBuf.isEmpty());
+}
