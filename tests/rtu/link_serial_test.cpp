@@ -1,0 +1,297 @@
+// The RTU link on a serial port: opening at connect or around each exchange, line settings,
+// reception outside exchanges, release of the transport objects, and its Qt shape.
+#include "log_capture.h"
+#include "rtu/CmdModbusRTU.h"
+
+#include "tests/support/fake_device.h"
+#include "tests/support/modbus_frames.h"
+#include "tests/support/pattern_answers.h"
+#include "tests/support/pty_pair.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMetaMethod>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace vanetest;
+using rtutest::LogCapture;
+
+namespace {
+
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+// Runs the event loop until `done` holds or the time is up; true when it held.
+template <typename Condition>
+bool processEventsUntil(Condition done, int timeoutMs = 3000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class RtuSerialLink : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.isReady());
+        device = FakeDevice::openSerial(pty.pathA(), Framing::Rtu,
+                                        [](const QByteArray& request) { return Replies{Reply::send(rtuPatternAnswer(request))}; });
+        ASSERT_TRUE(device && device->isReady());
+    }
+
+    QString port() const { return QString::fromStdString(pty.pathB()); }
+    int readOneRegister(int offset = 0)
+    {
+        QByteArray out;
+        const int result = link.ReadHoldingRegisters4x(1, offset, 2, "4x", &out);
+        if (result == 0) {
+            EXPECT_EQ(out, registerBytes({patternRegister(offset)}));
+        }
+        return result;
+    }
+
+    PtyPair pty;
+    std::unique_ptr<FakeDevice> device;
+    CmdModbusRTU link;
+};
+
+TEST_F(RtuSerialLink, EmptyOpenModeOpensAtConnectAndStaysOpen)
+{
+    EXPECT_EQ(link.Connection_status(), -3);
+    ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
+    ASSERT_NE(link.serialPort, nullptr);
+    EXPECT_TRUE(link.serialPort->isOpen());
+    EXPECT_EQ(link.serialPort->parent(), &link);
+    ASSERT_NE(link.frameTimer, nullptr);
+    EXPECT_FALSE(link.frameTimer->isSingleShot());
+    EXPECT_EQ(link.frameTimer->parent(), &link);
+    EXPECT_TRUE(link.serialOpenMode.isEmpty());
+    EXPECT_EQ(link.Connection_status(), 0);
+    EXPECT_EQ(readOneRegister(3), 0);
+    EXPECT_EQ(readOneRegister(4), 0);
+    EXPECT_TRUE(link.serialPort->isOpen());
+
+    // A second connect reuses the objects.
+    QSerialPort* const portObject = link.serialPort;
+    QTimer* const timer = link.frameTimer;
+    ASSERT_EQ(link.serialConnectDrive(port(), 19200, 8, 1, "N", ""), 0);
+    EXPECT_EQ(link.serialPort, portObject);
+    EXPECT_EQ(link.frameTimer, timer);
+    EXPECT_EQ(readOneRegister(5), 0);
+
+    EXPECT_EQ(link.serialDisConnectDrive(), 0);
+    EXPECT_FALSE(link.serialPort->isOpen());
+    EXPECT_EQ(link.serialDisConnectDrive(), 0);
+    EXPECT_EQ(device->requestCount(), 3);
+}
+
+TEST_F(RtuSerialLink, OpenModeOpensThePortAroundEachExchangeOnly)
+{
+    ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", "s"), 0);
+    EXPECT_EQ(link.serialOpenMode, QStringLiteral("s"));
+    EXPECT_FALSE(link.serialPort->isOpen());
+    ASSERT_NE(link.frameTimer, nullptr);
+    for (int offset = 0; offset < 3; ++offset) {
+        EXPECT_EQ(readOneRegister(offset), 0);
+        EXPECT_FALSE(link.serialPort->isOpen());
+    }
+    // A failed exchange closes it too.
+    device->setHandler([](const QByteArray&) { return Replies(); });
+    EXPECT_EQ(readOneRegister(), -2);
+    EXPECT_FALSE(link.serialPort->isOpen());
+
+    // An empty open mode later opens the port at once, but the stored mode still closes it
+    // after the next exchange and opens it around every later one.
+    device->setHandler([](const QByteArray& request) { return Replies{Reply::send(rtuPatternAnswer(request))}; });
+    ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
+    EXPECT_TRUE(link.serialPort->isOpen());
+    EXPECT_EQ(link.serialOpenMode, QStringLiteral("s"));
+    EXPECT_EQ(readOneRegister(7), 0);
+    EXPECT_FALSE(link.serialPort->isOpen());
+    EXPECT_EQ(readOneRegister(8), 0);
+    EXPECT_FALSE(link.serialPort->isOpen());
+    EXPECT_EQ(device->requestCount(), 6);
+}
+
+TEST_F(RtuSerialLink, APortThatCannotBeOpenedFailsQuietly)
+{
+    const QString missing = port() + QStringLiteral("-missing");
+    LogCapture log;
+    EXPECT_EQ(link.serialConnectDrive(missing, 9600, 8, 1, "N", ""), -1);
+    ASSERT_NE(link.serialPort, nullptr);
+    // The timer step is never reached.
+    EXPECT_EQ(link.frameTimer, nullptr);
+    // A port object counts as a transport: the exchange runs and finds nothing.
+    EXPECT_EQ(link.Connection_status(), 0);
+    EXPECT_EQ(readOneRegister(), -2);
+    QByteArray reply = hex("aa");
+    EXPECT_EQ(link.SendData(hex("010300000001840a"), reply, 50), -1);
+    EXPECT_EQ(reply, hex("aa"));
+    // Only our own warning, nothing from Qt about a closed device.
+    EXPECT_EQ(log.warnings(), QStringList{QStringLiteral("lib[ModbusRTU]返回的报文长度为0 :0 ID=1 4x len = 2 msg : ")});
+
+    // Per-exchange opening reports nothing at connect; each exchange fails to open.
+    EXPECT_EQ(link.serialConnectDrive(missing, 9600, 8, 1, "N", "s"), 0);
+    ASSERT_NE(link.frameTimer, nullptr);
+    EXPECT_EQ(link.SendData(hex("010300000001840a"), reply, 50), -1);
+
+    // The next connect that opens creates what is missing and works.
+    CmdModbusRTU fresh;
+    EXPECT_EQ(fresh.serialConnectDrive(missing, 9600, 8, 1, "N", ""), -1);
+    EXPECT_EQ(fresh.frameTimer, nullptr);
+    EXPECT_EQ(fresh.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
+    EXPECT_NE(fresh.frameTimer, nullptr);
+    QByteArray out;
+    EXPECT_EQ(fresh.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(device->requestCount(), 1);
+}
+
+// A pty takes any line settings and keeps none: they are checked on the driver's side.
+TEST_F(RtuSerialLink, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
+{
+    ASSERT_EQ(link.serialConnectDrive(port(), 19200, 7, 2, "e", ""), 0);
+    QSerialPort& serial = *link.serialPort;
+    EXPECT_EQ(serial.baudRate(), 19200);
+    EXPECT_EQ(serial.dataBits(), QSerialPort::Data7);
+    EXPECT_EQ(serial.stopBits(), QSerialPort::TwoStop);
+    EXPECT_EQ(serial.parity(), QSerialPort::EvenParity);
+    EXPECT_EQ(serial.flowControl(), QSerialPort::NoFlowControl);
+
+    ASSERT_EQ(link.serialConnectDrive(port(), 14400, 9, 0, "x", ""), 0);
+    EXPECT_EQ(serial.baudRate(), 19200);
+    EXPECT_EQ(serial.dataBits(), QSerialPort::Data7);
+    EXPECT_EQ(serial.stopBits(), QSerialPort::TwoStop);
+    EXPECT_EQ(serial.parity(), QSerialPort::EvenParity);
+
+    // "Even" holds an n: no parity. Single letters in either case.
+    ASSERT_EQ(link.serialConnectDrive(port(), 1200, 8, 1, "Even", ""), 0);
+    EXPECT_EQ(serial.baudRate(), 1200);
+    EXPECT_EQ(serial.parity(), QSerialPort::NoParity);
+    ASSERT_EQ(link.serialConnectDrive(port(), 115200, 5, 1, "O", ""), 0);
+    EXPECT_EQ(serial.baudRate(), 115200);
+    EXPECT_EQ(serial.dataBits(), QSerialPort::Data5);
+    EXPECT_EQ(serial.parity(), QSerialPort::OddParity);
+    ASSERT_EQ(link.serialConnectDrive(port(), 2400, 6, 1, "E", ""), 0);
+    EXPECT_EQ(serial.parity(), QSerialPort::EvenParity);
+    EXPECT_EQ(serial.dataBits(), QSerialPort::Data6);
+    // The configured gap stays what it is at every rate.
+    EXPECT_EQ(link.frameGapMs, 2);
+}
+
+TEST_F(RtuSerialLink, BytesOutsideAnExchangeEndAfterAFrameGapAndAreDroppedByTheNext)
+{
+    // 1200 baud, 8N1: 3.5 characters take 29.2 ms, longer than the configured 2 ms.
+    ASSERT_EQ(link.serialConnectDrive(port(), 1200, 8, 1, "N", ""), 0);
+    device->push(hex("0a0b0c"));
+    // Only the gap timer moves received bytes into the buffer.
+    ASSERT_TRUE(processEventsUntil([&] { return link.recvBuf.size() == 3; }));
+    EXPECT_EQ(link.recvBuf, hex("0a0b0c"));
+    EXPECT_EQ(link.frameTimer->interval(), 30);
+    EXPECT_FALSE(link.frameTimer->isActive());
+
+    EXPECT_EQ(readOneRegister(9), 0);
+    EXPECT_TRUE(link.recvBuf.isEmpty());
+
+    // At 115200 baud 3.5 characters are shorter than the configured 2 ms.
+    ASSERT_EQ(link.serialConnectDrive(port(), 115200, 8, 1, "N", ""), 0);
+    device->push(hex("0d"));
+    ASSERT_TRUE(processEventsUntil([&] { return !link.recvBuf.isEmpty(); }));
+    EXPECT_EQ(link.frameTimer->interval(), 2);
+}
+
+TEST_F(RtuSerialLink, SendDataWithoutAnAnswerAllowanceWritesButDoesNotLook)
+{
+    ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
+    QByteArray reply = hex("aa");
+    EXPECT_EQ(link.SendData(rtuRequest(1, readRequestPdu(3, 0, 1)), reply, 0), -1);
+    EXPECT_EQ(reply, hex("aa"));
+    EXPECT_EQ(device->requestCount(), 1);
+
+    EXPECT_EQ(link.SendData(rtuRequest(1, readRequestPdu(3, 0, 1)), reply, 50), 0);
+    EXPECT_EQ(reply, hex("aa") + rtuPatternAnswer(rtuRequest(1, readRequestPdu(3, 0, 1))));
+
+    // Determine_write alone exchanges too; its answer waits in the receive buffer.
+    link.Determine_write(rtuRequest(1, readRequestPdu(3, 2, 1)));
+    EXPECT_EQ(link.recvBuf, rtuPatternAnswer(rtuRequest(1, readRequestPdu(3, 2, 1))));
+    EXPECT_EQ(device->requestCount(), 3);
+}
+
+TEST_F(RtuSerialLink, DestroyFreeReleasesTheSerialSideFirstThenTheSocket)
+{
+    CmdModbusRTU empty;
+    EXPECT_EQ(empty.DestroyFree(), 1);
+    EXPECT_EQ(empty.EthDisConnectDrive(), 1);
+    EXPECT_EQ(empty.serialDisConnectDrive(), 0);
+    EXPECT_EQ(empty.deletetcpSocket(), 0);
+    EXPECT_EQ(empty.deleteSerialPort(), 0);
+
+    ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
+    // A socket that never connects still counts as present once created.
+    EXPECT_EQ(link.EthConnectDrive(QStringLiteral("not-an-address"), 502), -1);
+    ASSERT_NE(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.Connection_status(), -3);
+
+    QPointer<QSerialPort> serial = link.serialPort;
+    QPointer<QTimer> timer = link.frameTimer;
+    EXPECT_EQ(link.DestroyFree(), 0);
+    EXPECT_EQ(link.serialPort, nullptr);
+    EXPECT_EQ(link.frameTimer, nullptr);
+    EXPECT_TRUE(serial.isNull());
+    EXPECT_TRUE(timer.isNull());
+    EXPECT_NE(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.DestroyFree(), 0);
+    EXPECT_EQ(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.DestroyFree(), 1);
+    EXPECT_EQ(link.Connection_status(), -3);
+
+    // The pty end is free again: another link opens it and talks.
+    CmdModbusRTU next;
+    ASSERT_EQ(next.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
+    QByteArray out;
+    EXPECT_EQ(next.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+}
+
+TEST(RtuLinkShape, MetaObjectListsTheFourReceptionSlotsInOrder)
+{
+    const QMetaObject& meta = CmdModbusRTU::staticMetaObject;
+    EXPECT_STREQ(meta.className(), "CmdModbusRTU");
+    EXPECT_EQ(meta.superClass(), &QObject::staticMetaObject);
+    QStringList own;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        EXPECT_EQ(method.methodType(), QMetaMethod::Slot);
+        EXPECT_EQ(method.access(), QMetaMethod::Private);
+        EXPECT_EQ(method.parameterCount(), 0);
+        own << QString::fromLatin1(method.name());
+    }
+    EXPECT_EQ(own, (QStringList{"Ethconnected", "Ethdisconnected", "EthreadyRead", "serialreadyRead"}));
+}
+
+TEST(RtuLinkDelays, BothDelaysServeTheThreadsEvents)
+{
+    CmdModbusRTU link;
+    int fired = 0;
+    QTimer::singleShot(0, [&] { ++fired; });
+    QElapsedTimer clock;
+    clock.start();
+    link.Delay_MSec(30);
+    EXPECT_GE(clock.elapsed(), 25);
+    EXPECT_EQ(fired, 1);
+
+    QTimer::singleShot(0, [&] { ++fired; });
+    clock.restart();
+    link.mysleep(30);
+    EXPECT_GE(clock.elapsed(), 25);
+    EXPECT_EQ(fired, 2);
+}
+
+} // namespace
