@@ -108,10 +108,10 @@ TEST_F(RtuSocketLink, AnswersInSeveralSegmentsAreCollectedWhole)
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 6, "4x0", &out), 0);
     EXPECT_EQ(out, hex("a1a2a3a4a5a6"));
     // A late answer on the socket does not stand in for the next one.
-    device->setHandler([](const QByteArray& request) { return Replies{Reply::send(rtuReadAnswer(request, hex("0bad")), 700)}; });
+    device->setHandler([](const QByteArray& request) { return Replies{Reply::send(rtuReadAnswer(request, hex("0bad")), 900)}; });
     out.clear();
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
-    processEventsUntil([] { return false; }, 400);
+    processEventsUntil([] { return false; }, 600);
     device->setHandler(&patternReplies);
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
     EXPECT_EQ(out, registerBytes({patternRegister(0)}));

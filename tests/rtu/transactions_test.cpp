@@ -265,31 +265,31 @@ FakeDevice::Handler lateFirstAnswer(int delayMs)
 TEST_F(RtuTransactions, ALateAnswerIsNeverTakenForTheNextRequests)
 {
     // Late beyond the answer wait, and in before the host's next request.
-    device->setHandler(lateFirstAnswer(800));
+    device->setHandler(lateFirstAnswer(1000));
     QByteArray out;
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
     // The host sits idle (no event loop) while the late answer arrives.
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::this_thread::sleep_for(std::chrono::milliseconds(900));
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
     EXPECT_EQ(out.toHex(), QByteArray("0002"));
 
-    device->setHandler(lateFirstAnswer(800));
+    device->setHandler(lateFirstAnswer(1000));
     out.clear();
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
     // The host runs its event loop meanwhile: the late bytes are received outside any exchange.
     QElapsedTimer idle;
     idle.start();
-    while (idle.elapsed() < 700)
+    while (idle.elapsed() < 900)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
     EXPECT_EQ(out.toHex(), QByteArray("0002"));
 
     // Late answer arriving after the next exchange is over: the third exchange drops it.
-    device->setHandler(lateFirstAnswer(1200));
+    device->setHandler(lateFirstAnswer(1500));
     out.clear();
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(900));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
     EXPECT_EQ(out.toHex(), QByteArray("00020003"));
 }
