@@ -295,7 +295,7 @@ TEST_F(FakeTcpDevice, AnswerThatStopsShortOfItsLengthIsJudgedWhenTheWaitEnds)
 TEST_F(FakeTcpDevice, SilenceGivesStatus8AndTheLateAnswerIsNotTakenForTheNextRequest)
 {
     // The answer comes well after the driver has given up on it.
-    answerWith([](const QByteArray& request) { return Replies{Reply::send(mbapPatternAnswer(request), 3400)}; });
+    answerWith([](const QByteArray& request) { return Replies{Reply::send(mbapPatternAnswer(request), 3700)}; });
     LogCapture log;
     QElapsedTimer clock;
     clock.start();
@@ -343,6 +343,8 @@ TEST_F(FakeTcpDevice, PeerClosingBetweenRequestsIsWarnedAndNothingMoreIsWritten)
     driver.SetConnectPar("3");
     ASSERT_EQ(readTwoHoldingRegisters().status, 0);
     ASSERT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
+    const qintptr descriptor = driver.link.tcpSocket->socketDescriptor();
+    ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
 
     LogCapture log;
     const CLabelVariable record = readTwoHoldingRegisters();

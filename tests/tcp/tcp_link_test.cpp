@@ -309,3 +309,26 @@ TEST(TcpLinkSerial, BytesBetweenExchangesReachTheBufferAfterTheFrameGapAndAreDis
     EXPECT_EQ(reply, mbapPatternAnswer(request));
     EXPECT_TRUE(link.recvBuf.isEmpty());
 }
+
+TEST(TcpLinkHelpers, CrcIsTheModbusSerialLineCrc)
+{
+    CmdModbusTCP link;
+    unsigned char request[] = {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A};
+    EXPECT_EQ(link.CRC_Check(request, 6), 0xCDC5); // goes on the wire as c5 cd
+    EXPECT_EQ(link.CRC_Check(request, 0), 0xFFFF);
+    const QByteArray framed = appendCrc(QByteArray::fromHex("1106006b0003"));
+    EXPECT_EQ(link.CRC_Check(reinterpret_cast<unsigned char*>(const_cast<char*>(framed.constData())), 6),
+              uint16_t(uint8_t(framed.at(6)) | uint8_t(framed.at(7)) << 8));
+}
+
+TEST(TcpLinkHelpers, SleepRunsTheThreadsEvents)
+{
+    CmdModbusTCP link;
+    bool fired = false;
+    QTimer::singleShot(5, [&] { fired = true; });
+    QElapsedTimer clock;
+    clock.start();
+    link.mysleep(40);
+    EXPECT_TRUE(fired);
+    EXPECT_GE(clock.elapsed(), 39);
+}

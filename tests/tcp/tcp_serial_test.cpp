@@ -89,7 +89,7 @@ TEST_F(SerialFakeDevice, FaultyAnswersAreJudgedAsOnTheSocket)
 
 TEST_F(SerialFakeDevice, SilenceGivesStatus8AndTheLateAnswerIsDiscarded)
 {
-    device->setHandler([](const QByteArray& request) { return Replies{Reply::send(mbapPatternAnswer(request), 1800)}; });
+    device->setHandler([](const QByteArray& request) { return Replies{Reply::send(mbapPatternAnswer(request), 2100)}; });
     LogCapture log;
     QElapsedTimer clock;
     clock.start();
