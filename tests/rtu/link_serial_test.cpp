@@ -17,6 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <mutex>
+#include <vector>
+
 using namespace vanetest;
 using rtutest::LogCapture;
 
@@ -206,6 +210,31 @@ TEST_F(RtuSerialLink, BytesOutsideAnExchangeEndAfterAFrameGapAndAreDroppedByTheN
     device->push(hex("0d"));
     ASSERT_TRUE(processEventsUntil([&] { return !link.recvBuf.isEmpty(); }));
     EXPECT_EQ(link.frameTimer->interval(), 2);
+}
+
+// Another station on the line must see 3.5 quiet characters between an answer and the next
+// request, or it takes both for one frame.
+TEST_F(RtuSerialLink, NextRequestWaitsForTheInterFrameSilence)
+{
+    auto arrivals = std::make_shared<std::vector<int64_t>>();
+    auto mutex = std::make_shared<std::mutex>();
+    device->setHandler([arrivals, mutex](const QByteArray& request) {
+        {
+            std::lock_guard<std::mutex> lock(*mutex);
+            arrivals->push_back(monotonicMs());
+        }
+        return Replies{Reply::send(rtuPatternAnswer(request))};
+    });
+    // 1200 baud, 8N1: 3.5 characters take 29.2 ms.
+    ASSERT_EQ(link.serialConnectDrive(port(), 1200, 8, 1, "N", ""), 0);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(readOneRegister(i), 0);
+    std::lock_guard<std::mutex> lock(*mutex);
+    ASSERT_EQ(arrivals->size(), 3u);
+    // Each answer left the device after its request arrived; the next request came no sooner
+    // than the silence after that.
+    EXPECT_GE((*arrivals)[1] - (*arrivals)[0], 29);
+    EXPECT_GE((*arrivals)[2] - (*arrivals)[1], 29);
 }
 
 TEST_F(RtuSerialLink, SendDataWithoutAnAnswerAllowanceWritesButDoesNotLook)
