@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <QList>
+
+#include "cli_options.h"
+
+using namespace vane::host;
+
+namespace {
+
+ParsedCommandLine parse(const QStringList& arguments) { return parseCommandLine(arguments); }
+
+Options accepted(const QStringList& arguments)
+{
+    const ParsedCommandLine result = parse(arguments);
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    return result.options;
+}
+
+QString refused(const QStringList& arguments)
+{
+    const ParsedCommandLine result = parse(arguments);
+    EXPECT_FALSE(result.ok) << arguments.join(' ').toStdString();
+    EXPECT_FALSE(result.error.isEmpty());
+    EXPECT_FALSE(result.error.contains(QLatin1Char('\n'))) << result.error.toStdString();
+    return result.error;
+}
+
+} // namespace
+
+TEST(CommandLine, ReadWithOptionsBeforeAndAfterTheCommand)
+{
+    const Options options = accepted({"--plugin", "lib/libNetvane.so.1", "read", "4x100", "Float_CDAB", "2",
+                                      "-c", "127.0.0.1:1502", "--station=17", "--json", "--debug"});
+    EXPECT_EQ(options.command, Command::Read);
+    EXPECT_EQ(options.pluginPath, QStringLiteral("lib/libNetvane.so.1"));
+    EXPECT_TRUE(options.connect);
+    EXPECT_EQ(options.connection, QStringLiteral("127.0.0.1:1502"));
+    EXPECT_EQ(options.station, QStringLiteral("17"));
+    EXPECT_TRUE(options.json);
+    EXPECT_TRUE(options.debug);
+    EXPECT_EQ(options.tag.address, QStringLiteral("4x100"));
+    EXPECT_EQ(options.tag.type, Float_CDAB);
+    EXPECT_EQ(options.tag.count, 2);
+
+    const Options defaults = accepted({"-p", "x.so", "read", "4x0", "uint16"});
+    EXPECT_FALSE(defaults.connect);
+    EXPECT_EQ(defaults.station, QStringLiteral("1"));
+    EXPECT_EQ(defaults.tag.count, 1);
+    EXPECT_FALSE(defaults.json);
+}
+
+TEST(CommandLine, WriteCountsItsValuesAndTakesNegativeNumbersAsValues)
+{
+    const Options options = accepted({"-px.so", "write", "4x200", "Int16", "-5", "0x10", "7"});
+    EXPECT_EQ(options.command, Command::Write);
+    EXPECT_EQ(options.pluginPath, QStringLiteral("x.so"));
+    EXPECT_EQ(options.tag.count, 3);
+    EXPECT_EQ(options.values.value<QList<short>>(), (QList<short>{-5, 16, 7}));
+
+    const Options floats = accepted({"-p", "x.so", "write", "4x0", "Float", "-1.5e3", "-inf", ".5", "-.25"});
+    EXPECT_EQ(floats.tag.count, 4);
+
+    const Options afterDashes = accepted({"-p", "x.so", "write", "4x0", "Int16", "--", "-7"});
+    EXPECT_EQ(afterDashes.values.value<QList<short>>(), QList<short>{-7});
+}
+
+TEST(CommandLine, PollTakesTagsFromArgumentsAndNumbers)
+{
+    const Options options = accepted({"-p", "x.so", "poll", "4x100:UInt16", "3x103:Float_ABCD:2", "-i", "250", "--cycles", "3"});
+    EXPECT_EQ(options.command, Command::Poll);
+    ASSERT_EQ(options.tags.size(), 2);
+    EXPECT_EQ(options.tags.at(1).type, Float_ABCD);
+    EXPECT_EQ(options.tags.at(1).count, 2);
+    EXPECT_EQ(options.intervalMs, 250);
+    EXPECT_EQ(options.cycles, 3);
+    EXPECT_EQ(accepted({"-p", "x.so", "poll", "4x0:Bool"}).cycles, 0) << "until interrupted by default";
+}
+
+TEST(CommandLine, BenchReadsACountOrWritesValues)
+{
+    const Options reads = accepted({"-p", "x.so", "bench", "4x0", "Float", "2", "-n", "500"});
+    EXPECT_EQ(reads.command, Command::Bench);
+    EXPECT_FALSE(reads.benchWrite);
+    EXPECT_EQ(reads.tag.count, 2);
+    EXPECT_EQ(reads.iterations, 500);
+
+    const Options writes = accepted({"-p", "x.so", "bench", "--write", "4x200", "UInt16", "1", "2"});
+    EXPECT_TRUE(writes.benchWrite);
+    EXPECT_EQ(writes.tag.count, 2);
+    EXPECT_EQ(writes.values.value<QList<unsigned short>>(), (QList<unsigned short>{1, 2}));
+}
+
+TEST(CommandLine, HelpAndInfo)
+{
+    EXPECT_EQ(accepted({"--help"}).command, Command::Help);
+    EXPECT_EQ(accepted({"read", "-h"}).command, Command::Help) << "help wins over everything else";
+    EXPECT_EQ(accepted({"help"}).command, Command::Help);
+    EXPECT_EQ(accepted({"-p", "x.so", "info"}).command, Command::Info);
+    const QString help = helpText();
+    for (const char* mentioned : {"Exit codes", "Float_CDAB", "--cycles", "--json", "--debug", "bench --write"})
+        EXPECT_TRUE(help.contains(QLatin1String(mentioned))) << mentioned;
+}
+
+TEST(CommandLine, BadCommandsAndOptions)
+{
+    EXPECT_TRUE(refused({}).contains(QStringLiteral("no command")));
+    EXPECT_TRUE(refused({"-p", "x.so", "raed", "4x0", "UInt16"}).contains(QStringLiteral("unknown command 'raed'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "--verbose"}).contains(QStringLiteral("unknown option '--verbose'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "-x"}).contains(QStringLiteral("unknown option '-x'")));
+    EXPECT_TRUE(refused({"read", "4x0", "UInt16", "--plugin"}).contains(QStringLiteral("--plugin needs a value")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "--json=yes"}).contains(QStringLiteral("takes no value")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "--cycles", "2"}).contains(QStringLiteral("--cycles does not apply to read")));
+    EXPECT_TRUE(refused({"-p", "x.so", "info", "-c", "1.2.3.4:5"}).contains(QStringLiteral("does not apply to info")));
+    EXPECT_TRUE(refused({"read", "4x0", "UInt16"}).contains(QStringLiteral("no plug-in given")));
+    EXPECT_TRUE(refused({"-p", "x.so", "info", "extra"}).contains(QStringLiteral("no arguments")));
+}
+
+TEST(CommandLine, BadTagsCountsAndValues)
+{
+    const QString unknownType = refused({"-p", "x.so", "read", "4x0", "Float_XYZ"});
+    EXPECT_TRUE(unknownType.contains(QStringLiteral("unknown data type 'Float_XYZ'")));
+    EXPECT_TRUE(unknownType.contains(QStringLiteral("Double_HGFEDCBA")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "abc"}).contains(QStringLiteral("bad count 'abc'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "0"}).contains(QStringLiteral("bad count '0'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "1", "2"}).contains(QStringLiteral("usage: read")));
+    EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0"}).contains(QStringLiteral("usage: read")));
+    EXPECT_TRUE(refused({"-p", "x.so", "write", "4x0", "UInt16"}).contains(QStringLiteral("usage: write")));
+    EXPECT_TRUE(refused({"-p", "x.so", "write", "4x0", "UInt16", "70000"}).contains(QStringLiteral("'70000'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "write", "4x0", "Bool", "yes"}).contains(QStringLiteral("'yes'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "poll"}).contains(QStringLiteral("at least one tag")));
+    EXPECT_TRUE(refused({"-p", "x.so", "poll", "4x0:Foo"}).contains(QStringLiteral("unknown data type 'Foo'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "poll", "4x0:UInt16", "-f", "/nonexistent/tags.txt"}).contains(QStringLiteral("/nonexistent/tags.txt")));
+    EXPECT_TRUE(refused({"-p", "x.so", "bench", "--write", "4x0", "UInt16"}).contains(QStringLiteral("usage: bench")));
+}
+
+TEST(CommandLine, NumericOptionsAreCheckedAgainstTheirRanges)
+{
+    EXPECT_EQ(accepted({"-p", "x.so", "-s", "0", "read", "4x0", "UInt16"}).station, QStringLiteral("0"));
+    EXPECT_EQ(accepted({"-p", "x.so", "-s", "255", "read", "4x0", "UInt16"}).station, QStringLiteral("255"));
+    EXPECT_EQ(accepted({"-p", "x.so", "-i", "0", "poll", "4x0:UInt16"}).intervalMs, 0);
+    EXPECT_TRUE(refused({"-p", "x.so", "-s", "256", "read", "4x0", "UInt16"}).contains(QStringLiteral("--station")));
+    EXPECT_TRUE(refused({"-p", "x.so", "-s", "abc", "read", "4x0", "UInt16"}).contains(QStringLiteral("'abc'")));
+    EXPECT_TRUE(refused({"-p", "x.so", "-i", "-5", "poll", "4x0:UInt16"}).contains(QStringLiteral("--interval")));
+    EXPECT_TRUE(refused({"-p", "x.so", "--cycles", "0", "poll", "4x0:UInt16"}).contains(QStringLiteral("--cycles")));
+    EXPECT_TRUE(refused({"-p", "x.so", "-n", "0", "bench", "4x0", "UInt16"}).contains(QStringLiteral("--iterations")));
+    EXPECT_TRUE(refused({"-p", "x.so", "-n", "many", "bench", "4x0", "UInt16"}).contains(QStringLiteral("--iterations")));
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Runs the built host program as a user would and collects what it left behind.
+struct HostRun {
+    bool finished = false;   // ended on its own within the time limit
+    bool crashed = false;    // ended by a signal
+    int exitCode = -1;
+    QString out;
+    QString err;
+
+    QStringList errLines() const;
+    QString describe() const; // for failure messages
+};
+
+HostRun runHost(const QStringList& arguments, int timeoutMs = 60000);
+
+// Paths of the programs and libraries the tests use, set by the build.
+QString hostProgram();
+QString netvanePlugin();
+QString serivanePlugin();

@@ -1,0 +1,29 @@
+// QProcess wants an application object for its child-process notifications.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+namespace {
+
+class QtApplication : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "host_test";
+        static char* argv[] = {name, nullptr};
+        application = new QCoreApplication(argc, argv);
+    }
+    void TearDown() override
+    {
+        delete application;
+        application = nullptr;
+    }
+
+private:
+    QCoreApplication* application = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+} // namespace
