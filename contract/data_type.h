@@ -1,7 +1,8 @@
 #pragma once
 
-// Element type of a tag. The values are shared with separately built hosts and never change.
-enum DataType {
+// Element type of a tag. The values are shared with separately built hosts and never change. A
+// host may pass any 32-bit value (those without a meaning are refused), hence the fixed type.
+enum DataType : int {
     NoType = 0,
     Bool = 1,
     Int8 = 2,
@@ -38,7 +39,7 @@ enum DataType {
     Double_HGFEDCBA = 40,
 };
 
-enum EDebugCmdType {
+enum EDebugCmdType : int {
     StartDebug = 0,
     StopDebug = 1,
     BuildTime = 2,

@@ -1,0 +1,33 @@
+#pragma once
+
+// The driver class a front test executable is built for, with what differs between the two.
+#if defined(VANE_FRONT_NETVANE)
+#include "tcp/Netvane.h"
+using Driver = Netvane;
+// Test suites compiled for both drivers carry the driver's name, so CTest keeps them apart.
+#define DRIVER_TEST(suite, name) TEST(Netvane##suite, name)
+struct DriverFacts {
+    static constexpr const char* className = "Netvane";
+    static constexpr const char* driveName = "modbusTcp";
+    static constexpr const char* version = "V1.9.1 20230323";
+    static constexpr const char* buildPattern = "^v1\\.9\\.2\\.B \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$";
+    static constexpr int disconnectWithoutLink = -1;
+    static constexpr int noLinkStatus = 8; // the TCP transactions report a closed link as no answer
+    static constexpr int coils = 1, discreteInputs = 2, holdingRegisters = 3, inputRegisters = 4;
+};
+#elif defined(VANE_FRONT_SERIVANE)
+#include "rtu/Serivane.h"
+using Driver = Serivane;
+#define DRIVER_TEST(suite, name) TEST(Serivane##suite, name)
+struct DriverFacts {
+    static constexpr const char* className = "Serivane";
+    static constexpr const char* driveName = "modbusRtu";
+    static constexpr const char* version = "V1.7.8 20230506";
+    static constexpr const char* buildPattern = "^v1\\.7\\.8 \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$";
+    static constexpr int disconnectWithoutLink = 1;
+    static constexpr int noLinkStatus = 9;
+    static constexpr int discreteInputs = 1, coils = 2, inputRegisters = 3, holdingRegisters = 4;
+};
+#else
+#error "define VANE_FRONT_NETVANE or VANE_FRONT_SERIVANE"
+#endif

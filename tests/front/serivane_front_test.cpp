@@ -1,0 +1,187 @@
+// The RTU driver front: its own check order (area, count, address, type), reads of count 0, the
+// untouched timestamp of refused writes, and its connection-parameter string with the port mode.
+// Nothing here opens a socket or a port: refused strings never reach the link.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "driver_under_test.h"
+
+namespace {
+
+struct Check {
+    const char* address;
+    DataType type;
+    int count;
+    int status;
+};
+
+const QDateTime hostTime(QDate(2001, 2, 3), QTime(4, 5, 6));
+
+template <typename T>
+CLabelVariable toWrite(const QList<T>& elements)
+{
+    CLabelVariable values;
+    values.value = QVariant::fromValue(elements);
+    values.status = 0;
+    values.timestamp = hostTime;
+    return values;
+}
+
+std::string describe(const Check& check)
+{
+    return std::string(check.address) + " type " + std::to_string(check.type) + " count " + std::to_string(check.count);
+}
+
+} // namespace
+
+// Requests that pass reach the link, which has no transport (status 9).
+TEST(SerivaneRequestChecks, ReadsInTheirOrder)
+{
+    const int most = std::numeric_limits<int>::max();
+    const Check checks[] = {
+        {"", Int16, 1, 3},           {"9x5", Int16, -1, 3},        {"4x1a", Int16, 1, 3},
+        {"ab4x100", Int16, 1, 3},    {"0x10x", Bool, 1, 3},        {"4x-5", Int16, 1, 3},
+        {" 4x100", Int16, 1, 3},     {"5x100", Int16, 1, 3},       {"4x", Int16, -1, 4},
+        {"4x100", Int16, -1, 4},     {"4x100", NoType, -1, 4},     {"4x", Int16, 1, 5},
+        {"4x99999999999", Int16, 1, 5}, {"4x65535", Int16, 1, 5},  {"4x65535", NoType, 1, 5},
+        {"4x1", Int16, most, 5},     {"4x100", NoType, 1, 2},      {"4x100", NoType, 0, 2},
+        {"4x100", Int16, 0, 9},      {"4x65535", Int16, 0, 9},     {"4x65534", Int16, 1, 9},
+        {"0x7", Bool, 1, 9},         {"1X3", Bool, 1, 9},          {"3x0", Float, 2, 9},
+        {"4X100", Int16, 2, 9},
+    };
+    Driver driver;
+    for (const Check& check : checks) {
+        SCOPED_TRACE(describe(check));
+        const CLabelVariable record = driver.ReadVariable(QString::fromLatin1(check.address), check.type, check.count);
+        EXPECT_EQ(record.status, check.status);
+        EXPECT_FALSE(record.value.isValid());
+        EXPECT_EQ(record.address, QString::fromLatin1(check.address));
+        EXPECT_EQ(record.count, check.count);
+        EXPECT_EQ(record.type, check.type);
+        EXPECT_TRUE(record.timestamp.isValid());
+    }
+}
+
+TEST(SerivaneRequestChecks, WritesInTheirOrderKeepTheHostsTimestampWhenRefused)
+{
+    const Check checks[] = {
+        {"", Int16, 1, 3},        {"4x1a", Int16, 0, 3},  {"4x0", Int16, 0, 4},       {"1x0", Int16, 0, 4},
+        {"4x", Int16, 1, 5},      {"4x65535", Int16, 1, 5}, {"1x0", NoType, 1, 2},    {"1x0", Int16, 1, 6},
+        {"3x0", Int16, 1, 6},     {"0x0", Int16, 1, 7},   {"4x0", Int16_AB, 1, 2},   {"4x0", Float_CDAB, 1, 2},
+        {"4x0", Bool, 1, 2},
+    };
+    Driver driver;
+    for (const Check& check : checks) {
+        SCOPED_TRACE(describe(check));
+        const CLabelVariable record =
+            driver.WriteVariable(QString::fromLatin1(check.address), check.type, toWrite(QList<short>{5, 6}), check.count);
+        EXPECT_EQ(record.status, check.status);
+        EXPECT_EQ(record.timestamp, hostTime);
+        EXPECT_EQ(record.address, QString::fromLatin1(check.address));
+        EXPECT_EQ(record.count, check.count);
+        EXPECT_EQ(record.type, check.type);
+        EXPECT_EQ(record.value.value<QList<short>>(), (QList<short>{5, 6}));
+    }
+}
+
+TEST(SerivaneRequestChecks, PlainRegisterWritesReachTheLink)
+{
+    Driver driver;
+    EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x0"), Int16, toWrite(QList<short>{1}), 1).status, 9);
+    EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x0"), Float, toWrite(QList<float>{1.0f, 2.0f}), 2).status, 9);
+    EXPECT_EQ(driver.WriteVariable(QStringLiteral("0x3"), Int8, toWrite(QList<char>{5}), 1).status, 9);
+}
+
+TEST(SerivaneRequestChecks, ShortWriteDataIsRefusedBeforeTheLink)
+{
+    Driver driver;
+    const CLabelVariable tooFew = driver.WriteVariable(QStringLiteral("4x0"), Int16, toWrite(QList<short>{1}), 2);
+    EXPECT_EQ(tooFew.status, 4);
+    EXPECT_EQ(tooFew.timestamp, hostTime);
+    EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x0"), Int16, toWrite(QList<int>{1, 2}), 1).status, 2);
+    EXPECT_EQ(driver.WriteVariable(QStringLiteral("0x0"), Bool, toWrite(QList<bool>{true}), 2).status, 4);
+}
+
+TEST(SerivaneConnectDrive, NeitherCommaNorColon)
+{
+    Driver driver;
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10")), -4);
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("/dev/ttyS1")), -4);
+    EXPECT_EQ(driver.tcpPort, 0);
+    EXPECT_TRUE(driver.portName.isEmpty());
+}
+
+TEST(SerivaneConnectDrive, SocketPortIsAllTextAfterTheFirstColon)
+{
+    Driver driver;
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(":502")), -1);
+    EXPECT_TRUE(driver.hostAddress.isEmpty());
+    EXPECT_EQ(driver.tcpPort, 502);
+
+    // "502:7" does not convert: the port is 0 and nothing is connected.
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10:502:7")), -1);
+    EXPECT_EQ(driver.hostAddress, QStringLiteral("192.168.1.10"));
+    EXPECT_EQ(driver.tcpPort, 0);
+
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10:")), -1);
+    EXPECT_EQ(driver.tcpPort, 0);
+}
+
+TEST(SerivaneConnectDrive, SerialFormIsStoredBeforeItIsChecked)
+{
+    Driver driver;
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(",9600,8,1,N")), -1);
+    EXPECT_TRUE(driver.portName.isEmpty());
+    EXPECT_EQ(driver.baudRate, 9600);
+    EXPECT_EQ(driver.dataBits, 8);
+    EXPECT_EQ(driver.stopBits, 1);
+    EXPECT_EQ(driver.parity, QStringLiteral("N"));
+
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,0")), -1);
+    EXPECT_EQ(driver.portName, QStringLiteral("COM1"));
+    EXPECT_EQ(driver.stopBits, 0);
+    EXPECT_EQ(driver.parity, QStringLiteral("0"));
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,9600,0,1,N")), -1);
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,9600,8,0,N")), -1);
+}
+
+TEST(SerivaneConnectDrive, AColonInThePortFieldSwitchesToPerExchangeOpeningForGood)
+{
+    Driver driver;
+    EXPECT_TRUE(driver.portMode.isNull());
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM3,0,8,1,N")), -1);
+    EXPECT_TRUE(driver.portMode.isNull());
+
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("/dev/ttyS1:x,0,8,1,N")), -1);
+    EXPECT_EQ(driver.portName, QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(driver.portMode, QStringLiteral("s"));
+
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,0,8,1,N")), -1);
+    EXPECT_EQ(driver.portName, QStringLiteral("COM1"));
+    EXPECT_EQ(driver.portMode, QStringLiteral("s"));
+
+    // An empty name before the colon is still an empty port name.
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(":x,9600,8,1,N")), -1);
+    EXPECT_TRUE(driver.portName.isEmpty());
+
+    driver.DestroyFree();
+    EXPECT_EQ(driver.portMode, QStringLiteral("s"));
+}
+
+TEST(SerivaneDisConnectDrive, PicksTheLinkTheParametersName)
+{
+    Driver serial;
+    serial.ConnectDrive(QStringLiteral(",9600,8,1,N"));
+    // The serial disconnect of this link answers 0 even with no port.
+    EXPECT_EQ(serial.DisConnectDrive(), 0);
+
+    Driver socket;
+    socket.ConnectDrive(QStringLiteral(":502"));
+    socket.ConnectDrive(QStringLiteral(",9600,8,1,N"));
+    EXPECT_EQ(socket.DisConnectDrive(), 1);
+
+    Driver halfSerial;
+    halfSerial.ConnectDrive(QStringLiteral(",9600,0,1,N"));
+    EXPECT_EQ(halfSerial.DisConnectDrive(), 1);
+}

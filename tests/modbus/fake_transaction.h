@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include "modbus/planning.h"
+
+// Stands in for one link transaction: records what the planning asked for and answers as told.
+struct FakeTransaction {
+    int result = 0;
+    QByteArray reply; // data bytes a read hands back
+    int calls = 0;
+    int quantity = -1;
+    QByteArray sent;
+    QDateTime calledAt;
+
+    vane::modbus::ReadTransaction reader()
+    {
+        return [this](int q, QByteArray* out) {
+            record(q);
+            out->append(reply);
+            return result;
+        };
+    }
+
+    vane::modbus::WriteTransaction writer()
+    {
+        return [this](int q, const QByteArray& data) {
+            record(q);
+            sent = data;
+            return result;
+        };
+    }
+
+private:
+    void record(int q)
+    {
+        ++calls;
+        quantity = q;
+        calledAt = QDateTime::currentDateTime();
+    }
+};
