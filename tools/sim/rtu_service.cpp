@@ -102,6 +102,11 @@ void RtuService::serve()
         const int received = modbus_receive(context_, request);
         if (received > 0)
             map_.answer(context_, request, received);
+        else if (received == 0)
+            // libmodbus takes the next frame for the other station's answer and drops it: let
+            // it wait that answer out (one response timeout), so that the next request to this
+            // station is answered as on a real bus.
+            modbus_receive(context_, request);
     }
 }
 
