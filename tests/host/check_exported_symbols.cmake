@@ -1,7 +1,5 @@
 # Compares the defined dynamic symbols of a shared library with a list.
-#   cmake -DNM=<nm> -DLIBRARY=<lib.so> -DEXPECTED=<list file> [-DSANITIZED=ON] -P check_exported_symbols.cmake
-# A sanitized build also carries the run-time type information its checks need (for instance that
-# of Qt's exported QObjectData); SANITIZED lets type information through.
+#   cmake -DNM=<nm> -DLIBRARY=<lib.so> -DEXPECTED=<list file> -P check_exported_symbols.cmake
 foreach(var NM LIBRARY EXPECTED)
   if(NOT ${var})
     message(FATAL_ERROR "check_exported_symbols: ${var} is not set")
@@ -23,9 +21,6 @@ foreach(line IN LISTS lines)
     # Linker bookkeeping and sanitizer instrumentation are not part of the interface.
     if(name MATCHES "^(_init|_fini|_edata|_end|__bss_start|__bss_start__|__bss_end__|__end__|_bss_end__)$"
        OR name MATCHES "^__(asan|ubsan|lsan|odr_asan|sanitizer)")
-      continue()
-    endif()
-    if(SANITIZED AND name MATCHES "^typeinfo (name )?for ")
       continue()
     endif()
     list(APPEND actual "${name}")
