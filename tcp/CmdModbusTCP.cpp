@@ -1,6 +1,5 @@
 #include "CmdModbusTCP.h"
 
-#include <QEventLoop>
 #include <QMessageLogger>
 #include <QSerialPort>
 #include <QTcpSocket>
@@ -10,6 +9,7 @@
 #include <cstdlib>
 
 #include "modbus/exchange.h"
+#include "modbus/link_transport.h"
 
 using namespace vane::modbus;
 
@@ -104,44 +104,29 @@ CmdModbusTCP::~CmdModbusTCP() { DestroyFree(); }
 int CmdModbusTCP::EthConnectDrive(QString address, int port)
 {
     peerPort = port;
-    if (!tcpSocket) {
-        tcpSocket = new QTcpSocket(this);
-        connect(tcpSocket, &QTcpSocket::connected, this, &CmdModbusTCP::Ethconnected);
-        connect(tcpSocket, &QTcpSocket::disconnected, this, &CmdModbusTCP::Ethdisconnected);
-        connect(tcpSocket, &QTcpSocket::readyRead, this, &CmdModbusTCP::EthreadyRead);
-    }
+    if (!tcpSocket)
+        tcpSocket = newLinkSocket(this, &CmdModbusTCP::Ethconnected, &CmdModbusTCP::Ethdisconnected,
+                                  &CmdModbusTCP::EthreadyRead);
     if (!peerAddress.setAddress(address)) {
         logWarning(QStringLiteral("lib[ModbusTCP]%1:%2 IP错误").arg(peerAddress.toString()).arg(peerPort));
         return -1;
     }
-    tcpSocket->abort();
-    tcpSocket->connectToHost(peerAddress, static_cast<quint16>(peerPort), QIODevice::ReadWrite);
-    tcpSocket->waitForConnected(kConnectTimeoutMs);
-    const QAbstractSocket::SocketState state = tcpSocket->state();
-    return state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState ? 0 : -3;
+    return connectSocket(*tcpSocket, peerAddress, peerPort, kConnectTimeoutMs);
 }
 
 int CmdModbusTCP::EthDisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
-    tcpSocket->close();
-    tcpSocket->disconnectFromHost();
-    if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-        tcpSocket->waitForDisconnected(kDisconnectTimeoutMs);
+    disconnectSocket(*tcpSocket, kDisconnectTimeoutMs);
     return 0;
 }
 
 int CmdModbusTCP::serialConnectDrive(QString portName, int baudRate, int dataBits, int stopBits, QString parity)
 {
-    if (!serialPort) {
-        serialPort = new QSerialPort(this);
-        connect(serialPort, &QSerialPort::readyRead, this, &CmdModbusTCP::serialreadyRead);
-    }
-    if (serialPort->isOpen()) {
-        serialPort->clear(QSerialPort::AllDirections);
-        serialPort->close();
-    }
+    if (!serialPort)
+        serialPort = newLinkSerialPort(this, &CmdModbusTCP::serialreadyRead);
+    closeSerialPort(*serialPort);
     serialPort->setPortName(portName);
     const bool opened = serialPort->open(QIODevice::ReadWrite);
     if (!opened)
@@ -156,21 +141,14 @@ int CmdModbusTCP::serialConnectDrive(QString portName, int baudRate, int dataBit
     }
     applyLineSettings(*serialPort, baudRate, dataBits, stopBits, parity);
 
-    if (!frameTimer) {
-        frameTimer = new QTimer(this);
-        frameTimer->setSingleShot(false);
-        connect(frameTimer, &QTimer::timeout, this, &CmdModbusTCP::TimerTimeOut);
-    }
+    if (!frameTimer)
+        frameTimer = newFrameTimer(this, &CmdModbusTCP::TimerTimeOut);
     return opened ? 0 : -1;
 }
 
 int CmdModbusTCP::serialDisConnectDrive()
 {
-    if (!serialPort || !serialPort->isOpen())
-        return -1;
-    serialPort->clear(QSerialPort::AllDirections);
-    serialPort->close();
-    return 0;
+    return serialPort && closeSerialPort(*serialPort) ? 0 : -1;
 }
 
 int CmdModbusTCP::serialFrameGapMs() const { return vane::modbus::frameGapMs(*serialPort, frameGapMs); }
@@ -238,55 +216,24 @@ int CmdModbusTCP::SendData(QByteArray frame, QByteArray& reply, int collect)
     return 0;
 }
 
-void CmdModbusTCP::mysleep(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, SLOT(quit()));
-    loop.exec();
-}
+void CmdModbusTCP::mysleep(int ms) { sleepInEventLoop(ms); }
 
 // ---- Release ---------------------------------------------------------------------------------
 
 int CmdModbusTCP::deletetcpSocket()
 {
-    if (tcpSocket) {
-        disconnect(tcpSocket, nullptr, this, nullptr);
-        delete tcpSocket;
-        tcpSocket = nullptr;
-    }
+    releaseTransport(tcpSocket, this);
     return 0;
 }
 
 int CmdModbusTCP::deleteSerialPort()
 {
-    if (serialPort) {
-        disconnect(serialPort, nullptr, this, nullptr);
-        delete serialPort;
-        serialPort = nullptr;
-    }
-    if (frameTimer) {
-        disconnect(frameTimer, nullptr, this, nullptr);
-        delete frameTimer;
-        frameTimer = nullptr;
-    }
+    releaseTransport(serialPort, this);
+    releaseTransport(frameTimer, this);
     return 0;
 }
 
-int CmdModbusTCP::DestroyFree()
-{
-    if (serialPort) {
-        serialDisConnectDrive();
-        deleteSerialPort();
-        return 0;
-    }
-    if (tcpSocket) {
-        if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-            EthDisConnectDrive();
-        deletetcpSocket();
-        return 0;
-    }
-    return 1;
-}
+int CmdModbusTCP::DestroyFree() { return destroyLinkTransports(*this); }
 
 // ---- Reception -------------------------------------------------------------------------------
 
