@@ -2,7 +2,7 @@
 // the answer checks and their log lines.
 #include "CmdModbusRTU.h"
 
-#include "rtu_frame.h"
+#include "modbus/crc16.h"
 
 #include <QDebug>
 
@@ -43,7 +43,7 @@ QString hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex())
 
 unsigned short CmdModbusRTU::CRC_Check(QByteArray bytes, unsigned char length)
 {
-    return vane::rtu::crc16Modbus(bytes, length);
+    return vane::modbus::crc16Modbus(bytes, length);
 }
 
 // The CRC covers every byte before it; the count handed over is one byte, as the CRC routine takes it.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "modbus/crc16.h"
 #include "modbus/exchange.h"
 #include "modbus/link_transport.h"
 
@@ -402,11 +403,5 @@ int CmdModbusTCP::WriteHoldingRegisters4x(int stationId, int offset, int bytes, 
 
 unsigned short CmdModbusTCP::CRC_Check(unsigned char* buffer, unsigned char length)
 {
-    unsigned int crc = 0xFFFF;
-    for (int i = 0; i < length; ++i) {
-        crc ^= buffer[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return static_cast<unsigned short>(crc & 0xFFFF);
+    return crc16Modbus(QByteArray::fromRawData(reinterpret_cast<const char*>(buffer), length), length);
 }
