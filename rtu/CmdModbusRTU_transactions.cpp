@@ -54,6 +54,16 @@ void CmdModbusRTU::appendCrc(QByteArray& frame)
     frame.append(static_cast<char>(crc >> 8));
 }
 
+QByteArray CmdModbusRTU::exchangeExpecting(const QByteArray& frame, int stationId, int answerSize)
+{
+    QByteArray reply;
+    lastStationId = stationId;
+    expectedAnswerSize = answerSize;
+    SendData(frame, reply, kAnswerWaitMs);
+    expectedAnswerSize = 0;
+    return reply;
+}
+
 // ---- reads ----
 
 int CmdModbusRTU::ReadCoils0x(int stationId, int offset, int bits, QString name, QByteArray* out)
@@ -100,11 +110,7 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
         qDebug().noquote() << QStringLiteral("lib[ModbusRTU]读命令 %1:%2 ID=%3 0x%4 len = %5 msg : %6")
                                   .arg(peer, port, station, name, length, hex(frame));
 
-    QByteArray reply;
-    lastStationId = stationId;
-    expectedAnswerSize = expectedLength + kReadAnswerOverhead;
-    SendData(frame, reply, kAnswerWaitMs);
-    expectedAnswerSize = 0;
+    const QByteArray reply = exchangeExpecting(frame, stationId, expectedLength + kReadAnswerOverhead);
 
     if (debugFlag)
         qDebug().noquote() << QStringLiteral("lib[ModbusRTU]读响应 %1:%2 ID=%3 0x%4 len = %5 msg : %6")
@@ -170,11 +176,7 @@ int CmdModbusRTU::writeTransaction(const QByteArray& frame, int stationId, const
     if (Connection_status() == -3)
         return -3;
 
-    QByteArray reply;
-    lastStationId = stationId;
-    expectedAnswerSize = kWriteAnswerSize;
-    SendData(frame, reply, kAnswerWaitMs);
-    expectedAnswerSize = 0;
+    const QByteArray reply = exchangeExpecting(frame, stationId, kWriteAnswerSize);
 
     if (debugFlag) {
         const QString peer = peerAddress.toString();
