@@ -2,12 +2,12 @@
 #include "CmdModbusRTU.h"
 
 #include "modbus/exchange.h"
+#include "modbus/link_transport.h"
 #include "rtu_frame.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSerialPort>
 #include <QTcpSocket>
 #include <QTimer>
@@ -48,29 +48,19 @@ CmdModbusRTU::~CmdModbusRTU() { DestroyFree(); }
 int CmdModbusRTU::EthConnectDrive(QString address, int port)
 {
     peerPort = port;
-    if (!tcpSocket) {
-        tcpSocket = new QTcpSocket(this);
-        connect(tcpSocket, &QTcpSocket::connected, this, &CmdModbusRTU::Ethconnected);
-        connect(tcpSocket, &QTcpSocket::disconnected, this, &CmdModbusRTU::Ethdisconnected);
-        connect(tcpSocket, &QTcpSocket::readyRead, this, &CmdModbusRTU::EthreadyRead);
-    }
+    if (!tcpSocket)
+        tcpSocket = vane::modbus::newLinkSocket(this, &CmdModbusRTU::Ethconnected, &CmdModbusRTU::Ethdisconnected,
+                                                &CmdModbusRTU::EthreadyRead);
     if (!peerAddress.setAddress(address))
         return -1;
-    tcpSocket->abort();
-    tcpSocket->connectToHost(peerAddress, static_cast<quint16>(peerPort), QIODevice::ReadWrite);
-    tcpSocket->waitForConnected(kConnectTimeoutMs);
-    const QAbstractSocket::SocketState state = tcpSocket->state();
-    return state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState ? 0 : -3;
+    return vane::modbus::connectSocket(*tcpSocket, peerAddress, peerPort, kConnectTimeoutMs);
 }
 
 int CmdModbusRTU::EthDisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
-    tcpSocket->close();
-    tcpSocket->disconnectFromHost();
-    if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-        tcpSocket->waitForDisconnected(kDisconnectTimeoutMs);
+    vane::modbus::disconnectSocket(*tcpSocket, kDisconnectTimeoutMs);
     return 0;
 }
 
@@ -102,14 +92,9 @@ void CmdModbusRTU::EthreadyRead()
 int CmdModbusRTU::serialConnectDrive(QString portName, int baudRate, int dataBits, int stopBits, QString parity,
                                      QString openMode)
 {
-    if (!serialPort) {
-        serialPort = new QSerialPort(this);
-        connect(serialPort, &QSerialPort::readyRead, this, &CmdModbusRTU::serialreadyRead);
-    }
-    if (serialPort->isOpen()) {
-        serialPort->clear(QSerialPort::AllDirections);
-        serialPort->close();
-    }
+    if (!serialPort)
+        serialPort = vane::modbus::newLinkSerialPort(this, &CmdModbusRTU::serialreadyRead);
+    vane::modbus::closeSerialPort(*serialPort);
     serialPort->setPortName(portName);
     vane::modbus::applyLineSettings(*serialPort, baudRate, dataBits, stopBits, parity);
     if (openMode.isEmpty()) {
@@ -119,11 +104,8 @@ int CmdModbusRTU::serialConnectDrive(QString portName, int baudRate, int dataBit
         // Opened only around each exchange, from now on.
         serialOpenMode = openMode;
     }
-    if (!frameTimer) {
-        frameTimer = new QTimer(this);
-        frameTimer->setSingleShot(false);
-        connect(frameTimer, &QTimer::timeout, this, &CmdModbusRTU::TimerTimeOut);
-    }
+    if (!frameTimer)
+        frameTimer = vane::modbus::newFrameTimer(this, &CmdModbusRTU::TimerTimeOut);
     return 0;
 }
 
@@ -131,10 +113,8 @@ int CmdModbusRTU::serialDisConnectDrive()
 {
     if (frameTimer)
         frameTimer->stop();
-    if (serialPort && serialPort->isOpen()) {
-        serialPort->clear(QSerialPort::AllDirections);
-        serialPort->close();
-    }
+    if (serialPort)
+        vane::modbus::closeSerialPort(*serialPort);
     return 0;
 }
 
@@ -247,9 +227,7 @@ QByteArray CmdModbusRTU::exchangeOnSerial(const QByteArray& frame, int answerWai
 
 void CmdModbusRTU::Delay_MSec(unsigned int ms)
 {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(std::min<unsigned int>(ms, 0x7fffffffu)), &loop, SLOT(quit()));
-    loop.exec();
+    vane::modbus::sleepInEventLoop(static_cast<int>(std::min<unsigned int>(ms, 0x7fffffffu)));
 }
 
 void CmdModbusRTU::mysleep(int ms)
@@ -264,43 +242,15 @@ void CmdModbusRTU::mysleep(int ms)
 
 int CmdModbusRTU::deletetcpSocket()
 {
-    if (tcpSocket) {
-        disconnect(tcpSocket, &QTcpSocket::connected, this, &CmdModbusRTU::Ethconnected);
-        disconnect(tcpSocket, &QTcpSocket::disconnected, this, &CmdModbusRTU::Ethdisconnected);
-        disconnect(tcpSocket, &QTcpSocket::readyRead, this, &CmdModbusRTU::EthreadyRead);
-        delete tcpSocket;
-        tcpSocket = nullptr;
-    }
+    vane::modbus::releaseTransport(tcpSocket, this);
     return 0;
 }
 
 int CmdModbusRTU::deleteSerialPort()
 {
-    if (serialPort) {
-        disconnect(serialPort, &QSerialPort::readyRead, this, &CmdModbusRTU::serialreadyRead);
-        delete serialPort;
-        serialPort = nullptr;
-    }
-    if (frameTimer) {
-        disconnect(frameTimer, &QTimer::timeout, this, &CmdModbusRTU::TimerTimeOut);
-        delete frameTimer;
-        frameTimer = nullptr;
-    }
+    vane::modbus::releaseTransport(serialPort, this);
+    vane::modbus::releaseTransport(frameTimer, this);
     return 0;
 }
 
-int CmdModbusRTU::DestroyFree()
-{
-    if (serialPort) {
-        serialDisConnectDrive();
-        deleteSerialPort();
-        return 0;
-    }
-    if (tcpSocket) {
-        if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-            EthDisConnectDrive();
-        deletetcpSocket();
-        return 0;
-    }
-    return 1;
-}
+int CmdModbusRTU::DestroyFree() { return vane::modbus::destroyLinkTransports(*this); }

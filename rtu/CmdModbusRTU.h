@@ -76,6 +76,8 @@ private:
     QByteArray exchangeOnSocket(const QByteArray& frame, int answerWaitMs);
     QByteArray exchangeOnSerial(const QByteArray& frame, int answerWaitMs);
     void appendCrc(QByteArray& frame);
+    // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
+    QByteArray exchangeExpecting(const QByteArray& frame, int stationId, int answerSize);
     int readTransaction(int function, int stationId, int offset, int quantity, int expectedLength,
                         const QString& name, QByteArray* out);
     int writeTransaction(const QByteArray& frame, int stationId, const QString& area, int offset, int length);

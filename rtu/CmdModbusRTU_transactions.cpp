@@ -2,7 +2,7 @@
 // the answer checks and their log lines.
 #include "CmdModbusRTU.h"
 
-#include "rtu_frame.h"
+#include "modbus/crc16.h"
 
 #include <QDebug>
 
@@ -43,7 +43,7 @@ QString hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex())
 
 unsigned short CmdModbusRTU::CRC_Check(QByteArray bytes, unsigned char length)
 {
-    return vane::rtu::crc16Modbus(bytes, length);
+    return vane::modbus::crc16Modbus(bytes, length);
 }
 
 // The CRC covers every byte before it; the count handed over is one byte, as the CRC routine takes it.
@@ -52,6 +52,16 @@ void CmdModbusRTU::appendCrc(QByteArray& frame)
     const unsigned short crc = CRC_Check(frame, static_cast<unsigned char>(frame.size()));
     frame.append(static_cast<char>(crc & 0xFF));
     frame.append(static_cast<char>(crc >> 8));
+}
+
+QByteArray CmdModbusRTU::exchangeExpecting(const QByteArray& frame, int stationId, int answerSize)
+{
+    QByteArray reply;
+    lastStationId = stationId;
+    expectedAnswerSize = answerSize;
+    SendData(frame, reply, kAnswerWaitMs);
+    expectedAnswerSize = 0;
+    return reply;
 }
 
 // ---- reads ----
@@ -100,11 +110,7 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
         qDebug().noquote() << QStringLiteral("lib[ModbusRTU]读命令 %1:%2 ID=%3 0x%4 len = %5 msg : %6")
                                   .arg(peer, port, station, name, length, hex(frame));
 
-    QByteArray reply;
-    lastStationId = stationId;
-    expectedAnswerSize = expectedLength + kReadAnswerOverhead;
-    SendData(frame, reply, kAnswerWaitMs);
-    expectedAnswerSize = 0;
+    const QByteArray reply = exchangeExpecting(frame, stationId, expectedLength + kReadAnswerOverhead);
 
     if (debugFlag)
         qDebug().noquote() << QStringLiteral("lib[ModbusRTU]读响应 %1:%2 ID=%3 0x%4 len = %5 msg : %6")
@@ -170,11 +176,7 @@ int CmdModbusRTU::writeTransaction(const QByteArray& frame, int stationId, const
     if (Connection_status() == -3)
         return -3;
 
-    QByteArray reply;
-    lastStationId = stationId;
-    expectedAnswerSize = kWriteAnswerSize;
-    SendData(frame, reply, kAnswerWaitMs);
-    expectedAnswerSize = 0;
+    const QByteArray reply = exchangeExpecting(frame, stationId, kWriteAnswerSize);
 
     if (debugFlag) {
         const QString peer = peerAddress.toString();

@@ -4,11 +4,6 @@
 
 namespace vane::rtu {
 
-// CRC-16/MODBUS over the first `length` bytes of `bytes`, computed bit by bit: start at 0xFFFF,
-// XOR each byte into the low byte, shift right eight times, XOR 0xA001 whenever a 1 is shifted out.
-// Positions at or beyond the end of `bytes` count as 0 bytes. Sent low byte first.
-unsigned short crc16Modbus(const QByteArray& bytes, int length);
-
 // The size an RTU answer will have, judged from the bytes received so far. Until the fields that
 // size it have arrived, the least any answer takes (5 bytes), so that a pause after the first
 // byte does not end it; 0 for a function code without a known answer layout.

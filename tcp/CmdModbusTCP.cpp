@@ -1,15 +1,15 @@
+// Link half of CmdModbusTCP: the transports, their notifications and the blocking exchange.
 #include "CmdModbusTCP.h"
 
-#include <QEventLoop>
 #include <QMessageLogger>
 #include <QSerialPort>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "modbus/exchange.h"
+#include "modbus/link_transport.h"
 
 using namespace vane::modbus;
 
@@ -46,53 +46,6 @@ int mbapAnswerSize(const QByteArray& received, int expected)
     return size;
 }
 
-void appendWord(QByteArray& frame, int value)
-{
-    frame.append(static_cast<char>((value >> 8) & 0xFF));
-    frame.append(static_cast<char>(value & 0xFF));
-}
-
-// Transaction identifier, protocol 0, length field, unit identifier and function code.
-QByteArray mbapHeader(int lengthField, int stationId, int function)
-{
-    QByteArray frame;
-    frame.append(static_cast<char>(std::rand() & 0xFF));
-    frame.append(static_cast<char>(std::rand() & 0xFF));
-    appendWord(frame, 0);
-    appendWord(frame, lengthField);
-    frame.append(static_cast<char>(stationId & 0xFF));
-    frame.append(static_cast<char>(function & 0xFF));
-    return frame;
-}
-
-// The first `count` bytes of `data`; bytes the caller did not supply go out as zero.
-QByteArray leadingBytes(const QByteArray& data, int count)
-{
-    QByteArray bytes = data.left(std::max(count, 0));
-    if (bytes.size() < count)
-        bytes.append(count - bytes.size(), '\0');
-    return bytes;
-}
-
-int bytesForBits(int bits) { return bits / 8 + (bits % 8 != 0 ? 1 : 0); }
-
-QByteArray readFrame(int stationId, int function, int offset, int quantity)
-{
-    QByteArray frame = mbapHeader(6, stationId, function);
-    appendWord(frame, offset);
-    appendWord(frame, quantity);
-    return frame;
-}
-
-// The part a write answer must match: the transaction identifier.
-bool sameTransaction(const QByteArray& reply, const QByteArray& request)
-{
-    return reply.size() >= 2 && request.size() >= 2 && reply.at(0) == request.at(0) && reply.at(1) == request.at(1);
-}
-
-// Byte `index` of a frame, 0 where the frame is shorter.
-char byteAt(const QByteArray& frame, int index) { return frame.size() > index ? frame.at(index) : '\0'; }
-
 } // namespace
 
 CmdModbusTCP::CmdModbusTCP(QObject* parent) : QObject(parent) {}
@@ -104,44 +57,29 @@ CmdModbusTCP::~CmdModbusTCP() { DestroyFree(); }
 int CmdModbusTCP::EthConnectDrive(QString address, int port)
 {
     peerPort = port;
-    if (!tcpSocket) {
-        tcpSocket = new QTcpSocket(this);
-        connect(tcpSocket, &QTcpSocket::connected, this, &CmdModbusTCP::Ethconnected);
-        connect(tcpSocket, &QTcpSocket::disconnected, this, &CmdModbusTCP::Ethdisconnected);
-        connect(tcpSocket, &QTcpSocket::readyRead, this, &CmdModbusTCP::EthreadyRead);
-    }
+    if (!tcpSocket)
+        tcpSocket = newLinkSocket(this, &CmdModbusTCP::Ethconnected, &CmdModbusTCP::Ethdisconnected,
+                                  &CmdModbusTCP::EthreadyRead);
     if (!peerAddress.setAddress(address)) {
         logWarning(QStringLiteral("lib[ModbusTCP]%1:%2 IP错误").arg(peerAddress.toString()).arg(peerPort));
         return -1;
     }
-    tcpSocket->abort();
-    tcpSocket->connectToHost(peerAddress, static_cast<quint16>(peerPort), QIODevice::ReadWrite);
-    tcpSocket->waitForConnected(kConnectTimeoutMs);
-    const QAbstractSocket::SocketState state = tcpSocket->state();
-    return state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState ? 0 : -3;
+    return connectSocket(*tcpSocket, peerAddress, peerPort, kConnectTimeoutMs);
 }
 
 int CmdModbusTCP::EthDisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
-    tcpSocket->close();
-    tcpSocket->disconnectFromHost();
-    if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-        tcpSocket->waitForDisconnected(kDisconnectTimeoutMs);
+    disconnectSocket(*tcpSocket, kDisconnectTimeoutMs);
     return 0;
 }
 
 int CmdModbusTCP::serialConnectDrive(QString portName, int baudRate, int dataBits, int stopBits, QString parity)
 {
-    if (!serialPort) {
-        serialPort = new QSerialPort(this);
-        connect(serialPort, &QSerialPort::readyRead, this, &CmdModbusTCP::serialreadyRead);
-    }
-    if (serialPort->isOpen()) {
-        serialPort->clear(QSerialPort::AllDirections);
-        serialPort->close();
-    }
+    if (!serialPort)
+        serialPort = newLinkSerialPort(this, &CmdModbusTCP::serialreadyRead);
+    closeSerialPort(*serialPort);
     serialPort->setPortName(portName);
     const bool opened = serialPort->open(QIODevice::ReadWrite);
     if (!opened)
@@ -156,21 +94,14 @@ int CmdModbusTCP::serialConnectDrive(QString portName, int baudRate, int dataBit
     }
     applyLineSettings(*serialPort, baudRate, dataBits, stopBits, parity);
 
-    if (!frameTimer) {
-        frameTimer = new QTimer(this);
-        frameTimer->setSingleShot(false);
-        connect(frameTimer, &QTimer::timeout, this, &CmdModbusTCP::TimerTimeOut);
-    }
+    if (!frameTimer)
+        frameTimer = newFrameTimer(this, &CmdModbusTCP::TimerTimeOut);
     return opened ? 0 : -1;
 }
 
 int CmdModbusTCP::serialDisConnectDrive()
 {
-    if (!serialPort || !serialPort->isOpen())
-        return -1;
-    serialPort->clear(QSerialPort::AllDirections);
-    serialPort->close();
-    return 0;
+    return serialPort && closeSerialPort(*serialPort) ? 0 : -1;
 }
 
 int CmdModbusTCP::serialFrameGapMs() const { return vane::modbus::frameGapMs(*serialPort, frameGapMs); }
@@ -238,55 +169,24 @@ int CmdModbusTCP::SendData(QByteArray frame, QByteArray& reply, int collect)
     return 0;
 }
 
-void CmdModbusTCP::mysleep(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, SLOT(quit()));
-    loop.exec();
-}
+void CmdModbusTCP::mysleep(int ms) { sleepInEventLoop(ms); }
 
 // ---- Release ---------------------------------------------------------------------------------
 
 int CmdModbusTCP::deletetcpSocket()
 {
-    if (tcpSocket) {
-        disconnect(tcpSocket, nullptr, this, nullptr);
-        delete tcpSocket;
-        tcpSocket = nullptr;
-    }
+    releaseTransport(tcpSocket, this);
     return 0;
 }
 
 int CmdModbusTCP::deleteSerialPort()
 {
-    if (serialPort) {
-        disconnect(serialPort, nullptr, this, nullptr);
-        delete serialPort;
-        serialPort = nullptr;
-    }
-    if (frameTimer) {
-        disconnect(frameTimer, nullptr, this, nullptr);
-        delete frameTimer;
-        frameTimer = nullptr;
-    }
+    releaseTransport(serialPort, this);
+    releaseTransport(frameTimer, this);
     return 0;
 }
 
-int CmdModbusTCP::DestroyFree()
-{
-    if (serialPort) {
-        serialDisConnectDrive();
-        deleteSerialPort();
-        return 0;
-    }
-    if (tcpSocket) {
-        if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-            EthDisConnectDrive();
-        deletetcpSocket();
-        return 0;
-    }
-    return 1;
-}
+int CmdModbusTCP::DestroyFree() { return destroyLinkTransports(*this); }
 
 // ---- Reception -------------------------------------------------------------------------------
 
@@ -327,139 +227,4 @@ void CmdModbusTCP::TimerTimeOut()
     if (frameTimer->isActive())
         frameTimer->stop();
     recvBuf.append(serialPort->readAll());
-}
-
-// ---- Transactions ----------------------------------------------------------------------------
-
-QString CmdModbusTCP::transactionLine(const char* format, int stationId, const QString& what, int length,
-                                      const QByteArray& bytes) const
-{
-    // One pass over the placeholders, so a name holding "%1" stays as it is.
-    return QString::fromUtf8(format).arg(peerAddress.toString(), QString::number(peerPort),
-                                         QString::number(stationId), what, QString::number(length),
-                                         QString::fromLatin1(bytes.toHex()));
-}
-
-int CmdModbusTCP::ReadCoils0x(int stationId, int offset, int bits, QString name, QByteArray* out)
-{
-    lastStationId = stationId;
-    return Message_parsing(readFrame(stationId, 1, offset, bits), out, stationId, bytesForBits(bits), name);
-}
-
-int CmdModbusTCP::ReadDiscreteInputs1x(int stationId, int offset, int bits, QString name, QByteArray* out)
-{
-    return Message_parsing(readFrame(stationId, 2, offset, bits), out, stationId, bytesForBits(bits), name);
-}
-
-int CmdModbusTCP::ReadHoldingRegisters4x(int stationId, int offset, int bytes, QString name, QByteArray* out)
-{
-    lastStationId = stationId;
-    return Message_parsing(readFrame(stationId, 3, offset, bytes / 2), out, stationId, bytes, name);
-}
-
-int CmdModbusTCP::ReadInputRegisters3x(int stationId, int offset, int bytes, QString name, QByteArray* out)
-{
-    lastStationId = stationId;
-    return Message_parsing(readFrame(stationId, 4, offset, bytes / 2), out, stationId, bytes, name);
-}
-
-int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength, QString name)
-{
-    if (debugFlag)
-        logDebug(transactionLine("lib[ModbusTCP]读命令 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, name,
-                                 expectedLength, frame));
-    QByteArray reply;
-    expectedAnswerSize = 9 + std::max(expectedLength, 0);
-    SendData(frame, reply, 50);
-    expectedAnswerSize = 0;
-    if (debugFlag)
-        logDebug(transactionLine("lib[ModbusTCP]读响应 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, name,
-                                 expectedLength, reply));
-
-    if (reply.isEmpty()) {
-        logWarning(transactionLine("lib[ModbusTCP]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply));
-        return -2;
-    }
-    if (byteAt(reply, 7) != byteAt(frame, 7)) {
-        logWarning(transactionLine("lib[ModbusTCP]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply));
-        return -1;
-    }
-    if (reply.size() != expectedLength + 9) {
-        logWarning(transactionLine("lib[ModbusTCP]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply.mid(6)));
-        return -1;
-    }
-    if (!sameTransaction(reply, frame)) {
-        logWarning(transactionLine("lib[ModbusTCP]报文返回序号错误 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply));
-        return -1;
-    }
-    out->append(reply.mid(9, expectedLength));
-    return 0;
-}
-
-int CmdModbusTCP::WriteCoils0x(int stationId, int offset, int bits, QByteArray data)
-{
-    const int byteCount = std::max(bytesForBits(bits), 0);
-    QByteArray frame = mbapHeader(7 + byteCount, stationId, 15);
-    appendWord(frame, offset);
-    appendWord(frame, bits);
-    frame.append(static_cast<char>(byteCount & 0xFF));
-    frame.append(leadingBytes(data, byteCount));
-
-    const QString start = QString::number(offset);
-    if (debugFlag)
-        logDebug(transactionLine("lib[ModbusTCP]写命令 %1:%2 ID=%3 0x%4 len = %5 msg : %6", stationId, start, bits, frame));
-    QByteArray reply;
-    expectedAnswerSize = 12;
-    SendData(frame, reply, 50);
-    expectedAnswerSize = 0;
-    if (debugFlag)
-        logDebug(transactionLine("lib[ModbusTCP]写响应 %1:%2 ID=%3 0x%4 len = %5 msg : %6", stationId, start, bits, reply));
-    if (reply.isEmpty())
-        return -2;
-    return reply.size() == 12 && sameTransaction(reply, frame) ? 0 : -1;
-}
-
-int CmdModbusTCP::WriteHoldingRegisters4x(int stationId, int offset, int bytes, QByteArray data)
-{
-    QByteArray frame;
-    if (bytes == 2) {
-        frame = mbapHeader(6, stationId, 6);
-        appendWord(frame, offset);
-        frame.append(leadingBytes(data, 2));
-    } else {
-        const int byteCount = std::max(bytes, 0);
-        frame = mbapHeader(7 + byteCount, stationId, 16);
-        appendWord(frame, offset);
-        appendWord(frame, bytes / 2);
-        frame.append(static_cast<char>(byteCount & 0xFF));
-        frame.append(leadingBytes(data, byteCount));
-    }
-
-    const QString start = QString::number(offset);
-    if (debugFlag)
-        logDebug(transactionLine("lib[ModbusTCP]写命令 %1:%2 ID=%3 4x%4 len = %5 msg : %6", stationId, start, bytes, frame));
-    QByteArray reply;
-    expectedAnswerSize = 12;
-    SendData(frame, reply, 50);
-    expectedAnswerSize = 0;
-    if (debugFlag)
-        logDebug(transactionLine("lib[ModbusTCP]写响应 %1:%2 ID=%3 4x%4 len = %5 msg : %6", stationId, start, bytes, reply));
-    if (reply.isEmpty())
-        return -2;
-    return reply.size() == 12 && sameTransaction(reply, frame) ? 0 : -1;
-}
-
-unsigned short CmdModbusTCP::CRC_Check(unsigned char* buffer, unsigned char length)
-{
-    unsigned int crc = 0xFFFF;
-    for (int i = 0; i < length; ++i) {
-        crc ^= buffer[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return static_cast<unsigned short>(crc & 0xFFFF);
 }

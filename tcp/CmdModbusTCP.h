@@ -72,4 +72,8 @@ private:
     int serialFrameGapMs() const;
     QString transactionLine(const char* format, int stationId, const QString& what, int length,
                             const QByteArray& bytes) const;
+    // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
+    QByteArray exchangeExpecting(const QByteArray& frame, int answerSize);
+    // Sends a write request, logs it and its answer (`start`: area and offset), judges the answer.
+    int writeTransaction(const QByteArray& frame, int stationId, const QString& start, int length);
 };

@@ -5,8 +5,6 @@
 
 #include <dlfcn.h>
 
-#include <QCoreApplication>
-
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -32,27 +30,6 @@ const int noLinkStatus = 9;
 #else
 #error "define VANE_HOST_NETVANE or VANE_HOST_SERIVANE"
 #endif
-
-class HostApplication : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "host_test";
-        static char* argv[] = {name, nullptr};
-        application = new QCoreApplication(argc, argv);
-    }
-    void TearDown() override
-    {
-        delete application;
-        application = nullptr;
-    }
-
-private:
-    QCoreApplication* application = nullptr;
-};
-
-[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new HostApplication);
 
 using Entry = CDriveBaseClass* (*)();
 

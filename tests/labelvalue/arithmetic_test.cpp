@@ -11,18 +11,6 @@ namespace {
 
 CLabelVariable int16Record(const QList<short>& elements) { return recordOf(Int16, elements); }
 
-void expectDefaults(const CLabelVariable& record)
-{
-    EXPECT_EQ(record.status, 1);
-    EXPECT_EQ(record.accessStatus, 1);
-    EXPECT_FALSE(record.value.isValid());
-    EXPECT_TRUE(record.timestamp.isNull());
-    EXPECT_TRUE(record.address.isEmpty());
-    EXPECT_EQ(record.count, 0);
-    EXPECT_EQ(record.type, NoType);
-    EXPECT_TRUE(record.reservedText.isEmpty());
-}
-
 } // namespace
 
 TEST(LabelArithmetic, Int16ExampleWithAllFourOperators)

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QVariant>
 
+#include <gtest/gtest.h>
+
 #include "labelvalue/CLabelVariable.h"
 
 // A record of `type` whose count matches its list, as a driver returns it.
@@ -22,4 +24,18 @@ template <typename T>
 QList<T> elementsOf(const CLabelVariable& record)
 {
     return record.value.value<QList<T>>();
+}
+
+// Every field of `record` is as a newly made record has it.
+inline void expectDefaults(const CLabelVariable& record)
+{
+    EXPECT_EQ(record.status, 1);
+    EXPECT_EQ(record.accessStatus, 1);
+    EXPECT_FALSE(record.value.isValid());
+    EXPECT_TRUE(record.timestamp.isNull());
+    EXPECT_TRUE(record.address.isEmpty());
+    EXPECT_EQ(record.count, 0);
+    EXPECT_EQ(record.type, NoType);
+    EXPECT_EQ(record.reserved, 0);
+    EXPECT_TRUE(record.reservedText.isEmpty());
 }

@@ -4,6 +4,7 @@
 #include <QList>
 
 #include "labelvalue/CLabelVariable.h"
+#include "record_builder.h"
 
 namespace {
 
@@ -33,16 +34,7 @@ CLabelVariable filled()
 
 TEST(LabelRecord, NewRecordHasTheDefaults)
 {
-    CLabelVariable record;
-    EXPECT_EQ(record.status, 1);
-    EXPECT_EQ(record.accessStatus, 1);
-    EXPECT_FALSE(record.value.isValid());
-    EXPECT_TRUE(record.timestamp.isNull());
-    EXPECT_TRUE(record.address.isEmpty());
-    EXPECT_EQ(record.count, 0);
-    EXPECT_EQ(record.type, NoType);
-    EXPECT_EQ(record.reserved, 0);
-    EXPECT_TRUE(record.reservedText.isEmpty());
+    expectDefaults(CLabelVariable());
 }
 
 TEST(LabelRecord, EveryAccessorOfANewRecordSaysWrongType)

@@ -1,14 +1,14 @@
 // The RTU link on a serial port: opening at connect or around each exchange, line settings,
 // reception outside exchanges, release of the transport objects, and its Qt shape.
-#include "log_capture.h"
 #include "rtu/CmdModbusRTU.h"
 
+#include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QPointer>
@@ -22,25 +22,10 @@
 #include <vector>
 
 using namespace vanetest;
-using rtutest::LogCapture;
 
 namespace {
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
-
-// Runs the event loop until `done` holds or the time is up; true when it held.
-template <typename Condition>
-bool processEventsUntil(Condition done, int timeoutMs = 3000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 class RtuSerialLink : public ::testing::Test {
 protected:

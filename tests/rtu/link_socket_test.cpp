@@ -1,38 +1,23 @@
 // The RTU link over a TCP socket: connecting, RTU frames over the socket, answers in several
 // segments, the disconnect warning and what the link does once the peer has gone.
-#include "log_capture.h"
 #include "rtu/CmdModbusRTU.h"
 
+#include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
 using namespace vanetest;
-using rtutest::LogCapture;
 
 namespace {
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
-
-template <typename Condition>
-bool processEventsUntil(Condition done, int timeoutMs = 3000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 Replies patternReplies(const QByteArray& request) { return {Reply::send(rtuPatternAnswer(request))}; }
 

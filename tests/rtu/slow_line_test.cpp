@@ -1,10 +1,10 @@
 // Long answers on slow serial lines: a relay delivers every byte at the wire rate of the line,
 // so an answer takes as long to arrive as it would on a real cable.
-#include "log_capture.h"
 #include "rtu/Serivane.h"
 
 #include "tests/support/fake_device.h"
 #include "tests/support/libmodbus_rtu_peer.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/slow_pty_relay.h"
@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 using namespace vanetest;
-using rtutest::LogCapture;
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The six RTU transactions against a scriptable device on a pseudo-terminal: the frames on the
 // wire, the answer checks in their order with their exact log lines, and answers that arrive in
 // pieces or too late.
-#include "log_capture.h"
 #include "rtu/CmdModbusRTU.h"
 
 #include "tests/support/fake_device.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"
@@ -20,7 +20,6 @@
 #include <thread>
 
 using namespace vanetest;
-using rtutest::LogCapture;
 
 namespace {
 
@@ -317,7 +316,7 @@ TEST_F(RtuTransactions, DebugLinesFrameTheReadAndFollowTheWrite)
     LogCapture log([this] { return static_cast<long long>(device->requestCount()); });
     QByteArray out;
     ASSERT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
-    const std::vector<rtutest::LogLine> readLines = log.lines();
+    const std::vector<LogLine> readLines = log.lines();
     ASSERT_EQ(readLines.size(), 2u);
     EXPECT_EQ(readLines[0].text, QStringLiteral("lib[ModbusRTU]读命令 :0 ID=1 0x4x0 len = 2 msg : 010300000001840a"));
     EXPECT_EQ(readLines[0].probe, 0) << "the command line goes out before the request";
@@ -334,7 +333,7 @@ TEST_F(RtuTransactions, DebugLinesFrameTheReadAndFollowTheWrite)
     LogCapture writeLog([&clock] { return clock.elapsed(); });
     ASSERT_EQ(link.WriteHoldingRegisters4x(2, 5, 2, hex("abcd")), 0);
     const QByteArray request = appendCrc(hex("02060005abcd"));
-    const std::vector<rtutest::LogLine> writeLines = writeLog.lines();
+    const std::vector<LogLine> writeLines = writeLog.lines();
     ASSERT_EQ(writeLines.size(), 2u);
     EXPECT_EQ(writeLines[0].text, QStringLiteral("写命令 :0 ID =2 4x5 len = 2 msg : %1").arg(QString::fromLatin1(request.toHex())));
     EXPECT_EQ(writeLines[1].text, QStringLiteral("响应 :0 ID =2 4x5 len = 2 msg : %1").arg(QString::fromLatin1(request.toHex())));
@@ -343,9 +342,9 @@ TEST_F(RtuTransactions, DebugLinesFrameTheReadAndFollowTheWrite)
     writeLog.clear();
     device->setHandler(&rtuPatternReplies);
     ASSERT_EQ(link.WriteCoils0x(2, 9, 9, hex("0101")), 0);
-    ASSERT_EQ(writeLog.debugs().size(), 2);
-    EXPECT_TRUE(writeLog.debugs()[0].startsWith(QStringLiteral("写命令 :0 ID =2 0x9 len = 9 msg : 020f00090009020101")));
-    EXPECT_TRUE(writeLog.debugs()[1].startsWith(QStringLiteral("响应 :0 ID =2 0x9 len = 9 msg : 020f00090009")));
+    ASSERT_EQ(writeLog.debugLines().size(), 2);
+    EXPECT_TRUE(writeLog.debugLines()[0].startsWith(QStringLiteral("写命令 :0 ID =2 0x9 len = 9 msg : 020f00090009020101")));
+    EXPECT_TRUE(writeLog.debugLines()[1].startsWith(QStringLiteral("响应 :0 ID =2 0x9 len = 9 msg : 020f00090009")));
 
     link.debugFlag = false;
     writeLog.clear();

@@ -1,6 +1,5 @@
 #include "tests/support/fake_device.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -42,30 +41,6 @@ struct FakeDevice::Channel {
         }
     }
 };
-
-namespace {
-
-int listenOnLoopback(uint16_t *port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    const int yes = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 8) != 0
-        || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
-        close(fd);
-        return -1;
-    }
-    *port = ntohs(address.sin_port);
-    return fd;
-}
-
-} // namespace
 
 FakeDevice::FakeDevice(Framing framing, Handler handler)
     : framing_(framing), handler_(std::move(handler)) {}

@@ -2,8 +2,6 @@
 
 #include <modbus.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,28 +17,6 @@ namespace {
 // so that tests of refused requests do not wait half a second each.
 constexpr int kResponseTimeoutUs = 20000;
 constexpr int kByteTimeoutUs = 200000;
-
-int listenOnLoopback(uint16_t *port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    const int yes = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        || listen(fd, 8) != 0
-        || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
-        close(fd);
-        return -1;
-    }
-    *port = ntohs(address.sin_port);
-    return fd;
-}
 
 } // namespace
 

@@ -1,11 +1,14 @@
 #include "tests/support/posix_util.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -89,6 +92,26 @@ void WakeFd::drain()
     uint64_t value = 0;
     const ssize_t n = ::read(fd_, &value, sizeof value);
     (void)n;
+}
+
+int listenOnLoopback(uint16_t *port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 8) != 0
+        || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        close(fd);
+        return -1;
+    }
+    *port = ntohs(address.sin_port);
+    return fd;
 }
 
 } // namespace vanetest

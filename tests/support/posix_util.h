@@ -28,6 +28,9 @@ void removeTempDir(const std::string &dir, std::initializer_list<std::string> en
 // Writes every byte, waiting on EAGAIN; false when the descriptor fails.
 bool writeAll(int fd, const char *data, size_t size);
 
+// A TCP socket listening on a loopback port the system picks, which goes to *port; -1 on failure.
+int listenOnLoopback(uint16_t *port);
+
 // An eventfd that a service thread polls next to its real descriptors, so that stop
 // requests and queued work wake it at once instead of waiting for a poll timeout.
 class WakeFd

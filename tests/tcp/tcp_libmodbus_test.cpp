@@ -6,6 +6,7 @@
 #include "tcp_test_env.h"
 
 #include "tests/support/libmodbus_tcp_peer.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 
 #include <gtest/gtest.h>

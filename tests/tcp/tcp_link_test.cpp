@@ -5,7 +5,9 @@
 #include "tcp_test_env.h"
 
 #include "modbus/serial_line.h"
+#include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"

@@ -4,7 +4,9 @@
 #include "tcp/Netvane.h"
 #include "tcp_test_env.h"
 
+#include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"

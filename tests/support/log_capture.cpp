@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-namespace rtutest {
+namespace vanetest {
 
 namespace {
 std::atomic<LogCapture*> active{nullptr};
@@ -45,10 +45,19 @@ QStringList LogCapture::texts(QtMsgType type) const
     return result;
 }
 
+int LogCapture::total() const
+{
+    int count = 0;
+    for (const LogLine& line : lines())
+        if (line.type == QtWarningMsg || line.type == QtDebugMsg)
+            ++count;
+    return count;
+}
+
 void LogCapture::clear()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.clear();
 }
 
-} // namespace rtutest
+} // namespace vanetest

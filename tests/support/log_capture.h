@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-namespace rtutest {
+namespace vanetest {
 
 struct LogLine {
     QtMsgType type;
@@ -30,7 +30,9 @@ public:
     std::vector<LogLine> lines() const;
     QStringList texts(QtMsgType type) const;
     QStringList warnings() const { return texts(QtWarningMsg); }
-    QStringList debugs() const { return texts(QtDebugMsg); }
+    QStringList debugLines() const { return texts(QtDebugMsg); }
+    // Warnings and debug lines together.
+    int total() const;
     void clear();
 
 private:
@@ -43,4 +45,4 @@ private:
     LogCapture* previousActive_ = nullptr;
 };
 
-} // namespace rtutest
+} // namespace vanetest

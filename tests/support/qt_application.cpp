@@ -1,5 +1,5 @@
-// Every test program here drives Qt objects (sockets, serial ports, timers, event loops) and
-// needs an application object for the whole run.
+// Tests of sockets, serial ports, timers, event loops and child processes need an application
+// object for the whole run; linking this file into a test program registers one.
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ public:
 
 private:
     int argc = 1;
-    char name[16] = "rtu_test";
+    char name[16] = "vane_test";
     char* argv[2] = {name, nullptr};
     QCoreApplication* application = nullptr;
 };
