@@ -38,17 +38,27 @@ constexpr int kMaxStaleReads = 64;
 
 } // namespace
 
-void discardStaleInput(QIODevice& device, QByteArray& received)
+qint64 discardStaleInput(QIODevice& device, QByteArray& received)
 {
+    qint64 dropped = received.size();
     for (int reads = 0; reads < kMaxStaleReads && inputWaiting(descriptorOf(device)); ++reads) {
-        takeAll(device);
+        dropped += takeAll(device).size();
         // Returns at once: the descriptor is readable. Lets the device take in what is waiting,
         // or notice that its peer has gone.
         if (!device.waitForReadyRead(0))
             break;
     }
-    takeAll(device);
+    dropped += takeAll(device).size();
     received.clear();
+    return dropped;
+}
+
+void appendReceived(QByteArray& received, const QByteArray& bytes)
+{
+    constexpr int kReceiveLimit = 4096;
+    received.append(bytes);
+    if (received.size() > kReceiveLimit)
+        received.remove(0, received.size() - kReceiveLimit);
 }
 
 QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArray& received,

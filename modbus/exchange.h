@@ -24,7 +24,14 @@ struct ExchangeTiming {
 // device's buffer and in the system below it, and empties `received`. Input still in the system
 // is fetched only when it is there, so a quiet device is not waited on and a socket records no
 // time-out. A peer that has closed its side is noticed here (the socket then reports it).
-void discardStaleInput(QIODevice& device, QByteArray& received);
+// Returns the number of bytes dropped.
+qint64 discardStaleInput(QIODevice& device, QByteArray& received);
+
+// Appends what a reception notification brought to the link's receive buffer. Between exchanges
+// nothing takes the buffer in (the next exchange discards it), so a device that keeps talking
+// while nobody asks must not make it grow without bound: only the newest bytes, more than any
+// answer holds, are kept.
+void appendReceived(QByteArray& received, const QByteArray& bytes);
 
 // One request/answer exchange on an open device (socket or serial port), shared by both links.
 // `received` is the link's receive buffer: the device's readyRead handler may append to it.

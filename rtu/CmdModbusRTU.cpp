@@ -84,7 +84,7 @@ void CmdModbusRTU::Ethdisconnected()
 void CmdModbusRTU::EthreadyRead()
 {
     while (tcpSocket && tcpSocket->bytesAvailable() > 0)
-        recvBuf += tcpSocket->read(tcpSocket->bytesAvailable());
+        vane::modbus::appendReceived(recvBuf, tcpSocket->read(tcpSocket->bytesAvailable()));
 }
 
 // ---- serial transport ----
@@ -139,8 +139,11 @@ void CmdModbusRTU::TimerTimeOut()
 
 int CmdModbusRTU::Connection_status()
 {
-    if (tcpSocket)
+    if (tcpSocket) {
+        // Taking in what waits tells whether the peer has gone since the last exchange.
+        vane::modbus::discardStaleInput(*tcpSocket, recvBuf);
         return tcpSocket->state() == QAbstractSocket::UnconnectedState ? -3 : 0;
+    }
     if (serialPort)
         return 0;
     return -3;
@@ -195,6 +198,7 @@ QByteArray CmdModbusRTU::exchangeOnSocket(const QByteArray& frame, int answerWai
     timing.writeTimeoutMs = kSocketWriteTimeoutMs;
     timing.firstByteTimeoutMs = kAnswerStartMs + answerWaitMs;
     timing.collectLimitMs = kSocketCollectLimitMs;
+    timing.answerLimitMs = kAnswerStartMs + answerWaitMs;
     timing.frameGapMs = kSocketQuietMs;
     return vane::modbus::exchangeFrame(*tcpSocket, frame, recvBuf, rtuSizer(frame, expectedAnswerSize), timing);
 }
@@ -206,6 +210,9 @@ QByteArray CmdModbusRTU::exchangeOnSerial(const QByteArray& frame, int answerWai
     // A port that could not be opened takes no request and gives no answer.
     if (!serialPort->isOpen())
         return QByteArray();
+    // Bytes of a late answer still coming in: the silence counts from the last of them.
+    if (vane::modbus::discardStaleInput(*serialPort, recvBuf) > 0)
+        lineSilence.lineWentQuiet();
     lineSilence.waitBeforeWriting(*serialPort);
 
     ExchangeTiming timing;

@@ -141,6 +141,9 @@ int CmdModbusTCP::serialExchange(const QByteArray& frame)
     if (!serialPort->isOpen())
         return 0;
     frameTimer->stop();
+    // Bytes of a late answer still coming in: the silence counts from the last of them.
+    if (discardStaleInput(*serialPort, recvBuf) > 0)
+        serialSilence.lineWentQuiet();
     serialSilence.waitBeforeWriting(*serialPort);
     ExchangeTiming timing;
     timing.writeTimeoutMs = kSerialWriteTimeoutMs;
@@ -203,9 +206,7 @@ void CmdModbusTCP::Ethdisconnected()
         return;
     QMessageLogger().warning().noquote()
         << QStringLiteral("lib[ModbusTCP]Socket状态错误 %1:%2 ID=%3")
-               .arg(peerAddress.toString())
-               .arg(peerPort)
-               .arg(lastStationId)
+               .arg(peerAddress.toString(), QString::number(peerPort), QString::number(lastStationId))
         << error;
 }
 
@@ -213,7 +214,7 @@ void CmdModbusTCP::EthreadyRead()
 {
     // Appends: an answer may come in several segments.
     while (tcpSocket->bytesAvailable() > 0)
-        recvBuf.append(tcpSocket->read(tcpSocket->bytesAvailable()));
+        appendReceived(recvBuf, tcpSocket->read(tcpSocket->bytesAvailable()));
 }
 
 void CmdModbusTCP::serialreadyRead()
@@ -226,5 +227,5 @@ void CmdModbusTCP::TimerTimeOut()
 {
     if (frameTimer->isActive())
         frameTimer->stop();
-    recvBuf.append(serialPort->readAll());
+    appendReceived(recvBuf, serialPort->readAll());
 }

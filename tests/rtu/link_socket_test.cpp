@@ -9,6 +9,7 @@
 #include "tests/support/pattern_answers.h"
 
 #include <QTcpServer>
+#include <QThread>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,30 @@ TEST_F(RtuSocketLink, PeerClosingIsReportedWithTheLastStationAndEndsTheTransport
     // Until the host connects again.
     ASSERT_EQ(connect(), 0);
     EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+}
+
+// A host that runs no event loop between its calls learns of the hang-up only at the next
+// request: that request still finds no transport and sends nothing.
+TEST_F(RtuSocketLink, PeerGoneUnnoticedUntilTheNextRequestGivesNoTransport)
+{
+    ASSERT_EQ(connect(), 0);
+    device->setHandler([](const QByteArray& request) {
+        return Replies{Reply::send(rtuPatternAnswer(request)), Reply::closeConnection(5)};
+    });
+    QByteArray out;
+    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    ASSERT_TRUE(device->waitForRequests(1, 2000));
+    for (int i = 0; i < 100 && device->openConnectionCount() > 0; ++i)
+        QThread::msleep(10);
+    ASSERT_EQ(device->openConnectionCount(), 0);
+
+    LogCapture log;
+    const int requests = device->requestCount();
+    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -3);
+    EXPECT_EQ(device->requestCount(), requests);
+    ASSERT_EQ(log.warnings().size(), 1);
+    EXPECT_TRUE(log.warnings().first().startsWith(QStringLiteral("lib[ModbusRTU]127.0.0.1:")));
+    EXPECT_TRUE(log.debugLines().isEmpty());
 }
 
 TEST_F(RtuSocketLink, EveryDisconnectIsReportedEvenWithoutASocketError)

@@ -193,6 +193,9 @@ struct FaultyAnswer {
     std::function<QByteArray(const QByteArray&)> shown; // the bytes the warning shows
 };
 
+// Test listings name a case by its name rather than by a dump of its bytes.
+void PrintTo(const FaultyAnswer& fault, std::ostream* os) { *os << fault.name; }
+
 class FakeTcpDeviceAnswers : public FakeTcpDevice, public ::testing::WithParamInterface<FaultyAnswer> {};
 
 TEST_P(FakeTcpDeviceAnswers, AreJudgedInTheirOrderWithTheirWarning)
