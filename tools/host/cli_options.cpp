@@ -18,14 +18,14 @@ enum CommandBit : unsigned {
     OnRequests = OnRead | OnWrite | OnPoll | OnBench,
 };
 
-struct OptionSpec {
+struct OptionRule {
     const char* longName;
     char shortName;
     bool takesValue;
     unsigned commands;
 };
 
-const OptionSpec optionTable[] = {
+const OptionRule optionTable[] = {
     {"plugin", 'p', true, OnAll},
     {"connect", 'c', true, OnRequests},
     {"station", 's', true, OnRequests},
@@ -67,11 +67,11 @@ bool looksLikeOption(const QString& argument)
     return lower != QLatin1String("-inf") && lower != QLatin1String("-nan") && lower != QLatin1String("-infinity");
 }
 
-const OptionSpec* findOption(const QString& name, bool isLong)
+const OptionRule* findOption(const QString& name, bool isLong)
 {
-    for (const OptionSpec& spec : optionTable) {
-        if (isLong ? name == QLatin1String(spec.longName) : (name.size() == 1 && name.at(0) == QLatin1Char(spec.shortName)))
-            return &spec;
+    for (const OptionRule& rule : optionTable) {
+        if (isLong ? name == QLatin1String(rule.longName) : (name.size() == 1 && name.at(0) == QLatin1Char(rule.shortName)))
+            return &rule;
     }
     return nullptr;
 }
@@ -188,19 +188,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QString name = isLong ? argument.mid(2).section(QLatin1Char('='), 0, 0) : argument.mid(1, 1);
         const bool hasInline = isLong ? argument.contains(QLatin1Char('=')) : argument.size() > 2;
         QString value = isLong ? argument.section(QLatin1Char('='), 1) : argument.mid(2);
-        const OptionSpec* spec = findOption(name, isLong);
-        if (!spec) {
+        const OptionRule* rule = findOption(name, isLong);
+        if (!rule) {
             result.error = QStringLiteral("unknown option '%1' (see --help)").arg(argument);
             return result;
         }
-        name = QLatin1String(spec->longName);
-        if (spec->takesValue && !hasInline) {
+        name = QLatin1String(rule->longName);
+        if (rule->takesValue && !hasInline) {
             if (i + 1 >= arguments.size()) {
                 result.error = QStringLiteral("option --%1 needs a value").arg(name);
                 return result;
             }
             value = arguments.at(++i);
-        } else if (!spec->takesValue && hasInline) {
+        } else if (!rule->takesValue && hasInline) {
             result.error = QStringLiteral("option --%1 takes no value").arg(name);
             return result;
         }
@@ -231,8 +231,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     for (auto it = given.cbegin(); it != given.cend(); ++it) {
-        const OptionSpec* spec = findOption(it.key(), true);
-        if (!(spec->commands & entry->bit)) {
+        const OptionRule* rule = findOption(it.key(), true);
+        if (!(rule->commands & entry->bit)) {
             result.error = QStringLiteral("option --%1 does not apply to %2").arg(it.key(), QLatin1String(entry->name));
             return result;
         }
