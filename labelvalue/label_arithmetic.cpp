@@ -55,8 +55,6 @@ T apply(Op op, T a, T b)
     return T();
 }
 
-CLabelVariable combine(CLabelVariable& left, const CLabelVariable& right, Op op);
-
 template <typename T>
 CLabelVariable combineAs(CLabelVariable& left, const CLabelVariable& right, Op op)
 {
