@@ -1,6 +1,7 @@
 #include "exchange.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 #include <poll.h>
