@@ -1,57 +1,112 @@
 #include "exchange.h"
 
-#include <QAbstractSocket>
-#include <QElapsedTimer>
-#include <QSerialPort>
-
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
 
 namespace vane::modbus {
 
 namespace {
 
-// The system descriptor below a socket or serial port; -1 for other devices.
-int descriptorOf(QIODevice& device)
-{
-    if (auto* socket = qobject_cast<QAbstractSocket*>(&device))
-        return static_cast<int>(socket->socketDescriptor());
-    if (auto* port = qobject_cast<QSerialPort*>(&device))
-        return port->isOpen() ? port->handle() : -1;
-    return -1;
-}
-
-// True when the system holds input (or an end of stream) for the descriptor right now.
-bool inputWaiting(int descriptor)
-{
-    if (descriptor < 0)
-        return false;
-    pollfd entry{descriptor, POLLIN, 0};
-    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-}
-
-// What the device holds; nothing once it is closed (a socket whose peer has gone).
-QByteArray takeAll(QIODevice& device) { return device.isOpen() ? device.readAll() : QByteArray(); }
-
-// A late answer still trickling in cannot hold the next request up for long.
-constexpr int kMaxStaleReads = 64;
+constexpr int kReadChunk = 512;
 
 } // namespace
 
-qint64 discardStaleInput(QIODevice& device, QByteArray& received)
+qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state)
 {
-    qint64 dropped = received.size();
-    for (int reads = 0; reads < kMaxStaleReads && inputWaiting(descriptorOf(device)); ++reads) {
-        dropped += takeAll(device).size();
-        // Returns at once: the descriptor is readable. Lets the device take in what is waiting,
-        // or notice that its peer has gone.
-        if (!device.waitForReadyRead(0))
-            break;
+    qint64 total = 0;
+    char chunk[kReadChunk];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            if (into)
+                into->append(chunk, static_cast<int>(got));
+            total += got;
+            if (got < static_cast<ssize_t>(sizeof chunk))
+                return total;
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got == 0 ? state.zeroReadEnds : errno != EAGAIN && errno != EWOULDBLOCK)
+            state.endOfStream = true;
+        return total;
     }
-    dropped += takeAll(device).size();
-    received.clear();
-    return dropped;
+}
+
+bool waitReadable(int fd, qint64 timeoutUs)
+{
+    pollfd entry{fd, POLLIN, 0};
+    const qint64 us = std::max<qint64>(timeoutUs, 0);
+    const timespec limit{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000) * 1000};
+    int ready;
+    do
+        ready = ::ppoll(&entry, 1, &limit, nullptr);
+    while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+bool writeAll(int fd, const QByteArray& bytes, int timeoutMs, DescriptorState& state)
+{
+    QElapsedTimer clock;
+    int done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (put > 0) {
+            done += static_cast<int>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            state.endOfStream = true;
+            return false;
+        }
+        // No room: wait for some, within the write limit.
+        if (!clock.isValid())
+            clock.start();
+        const qint64 left = timeoutMs - clock.elapsed();
+        pollfd entry{fd, POLLOUT, 0};
+        if (left <= 0 || ::poll(&entry, 1, static_cast<int>(left)) <= 0)
+            return false;
+    }
+    return true;
+}
+
+void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const AnswerTiming& timing,
+                   const QElapsedTimer& clock, DescriptorState& state)
+{
+    const auto capped = [&](qint64 deadlineMs) {
+        return timing.answerLimitMs > 0 ? std::min<qint64>(deadlineMs, timing.answerLimitMs) : deadlineMs;
+    };
+    bool begun = !answer.isEmpty();
+    qint64 deadlineMs = capped(begun ? clock.elapsed() + timing.collectMs : timing.firstByteMs);
+    for (;;) {
+        const int size = begun ? shape.of(answer) : 0;
+        if (size > 0 && answer.size() >= size)
+            return;
+        if (state.endOfStream)
+            return;
+        const qint64 remainingUs = deadlineMs * 1000 - clock.nsecsElapsed() / 1000;
+        if (remainingUs <= 0)
+            return;
+        // An answer of known size keeps being collected across pauses (split segments, USB
+        // adapters); only one whose size cannot be told ends at a quiet spell.
+        const bool quietEnds = begun && size == 0 && timing.quietEndUs > 0;
+        const qint64 waitUs = quietEnds ? std::min<qint64>(remainingUs, timing.quietEndUs) : remainingUs;
+        if (!waitReadable(fd, waitUs)) {
+            if (quietEnds)
+                return; // the line stayed quiet: the answer is over
+            continue;
+        }
+        if (readWaiting(fd, &answer, state) > 0 && !begun) {
+            begun = true;
+            deadlineMs = capped(clock.elapsed() + timing.collectMs);
+        }
+    }
 }
 
 void appendReceived(QByteArray& received, const QByteArray& bytes)
@@ -60,58 +115,6 @@ void appendReceived(QByteArray& received, const QByteArray& bytes)
     received.append(bytes);
     if (received.size() > kReceiveLimit)
         received.remove(0, received.size() - kReceiveLimit);
-}
-
-QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArray& received,
-                         const AnswerSizer& sizer, const ExchangeTiming& timing)
-{
-    // Whatever is pending now answered an earlier request that gave up on it.
-    discardStaleInput(device, received);
-
-    device.write(request);
-    device.waitForBytesWritten(timing.writeTimeoutMs);
-
-    QElapsedTimer clock;
-    clock.start();
-    const auto capped = [&](qint64 deadline) {
-        return timing.answerLimitMs > 0 ? std::min<qint64>(deadline, timing.answerLimitMs) : deadline;
-    };
-    qint64 deadline = capped(timing.firstByteTimeoutMs);
-    bool begun = false;
-    for (;;) {
-        // A device keeps what arrived while the request was being written: look before waiting.
-        received += takeAll(device);
-        if (!begun && !received.isEmpty()) {
-            begun = true;
-            deadline = capped(clock.elapsed() + timing.collectLimitMs);
-        }
-        const int size = begun ? sizer(received) : 0;
-        if (size > 0 && received.size() >= size)
-            break;
-        const qint64 remaining = deadline - clock.elapsed();
-        if (remaining <= 0)
-            break;
-        // An answer of known size keeps being collected across pauses (split segments, USB
-        // adapters); only one whose size cannot be told ends at a frame gap.
-        const bool gapEnds = begun && size == 0 && timing.frameGapMs > 0;
-        const int wait = static_cast<int>(gapEnds ? std::min<qint64>(remaining, timing.frameGapMs) : remaining);
-
-        const int before = received.size();
-        QElapsedTimer waited;
-        waited.start();
-        const bool ready = device.waitForReadyRead(wait);
-        received += takeAll(device);
-        if (received.size() > before)
-            continue;
-        if (gapEnds)
-            break; // the line stayed quiet for a frame gap: the answer is over
-        // A wait that fails early without data means the device failed (peer gone, port closed).
-        if (!ready && waited.elapsed() + 1 < wait)
-            break;
-    }
-    const QByteArray answer = received;
-    received.clear();
-    return answer;
 }
 
 } // namespace vane::modbus

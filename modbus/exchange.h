@@ -1,43 +1,61 @@
 #pragma once
 
-#include <QByteArray>
-#include <QIODevice>
+// The request/answer exchange both transports run on their system descriptor: write the request,
+// then collect the answer until its size is reached, the line falls quiet, or time runs out.
+// Working on the descriptor spares each exchange Qt's buffering and event posting; the Qt object
+// above it keeps its state and its notifications between exchanges.
 
-#include <functional>
+#include <QByteArray>
+#include <QElapsedTimer>
 
 namespace vane::modbus {
 
-// The size an answer will have, judged from the bytes received so far; 0 while that cannot be told.
-using AnswerSizer = std::function<int(const QByteArray& received)>;
+// The size an answer will have, judged from the bytes received so far; 0 while that cannot be
+// told. `requestFunction` and `expectedSize` (0: unknown) describe the request it answers.
+using AnswerSizer = int (*)(const QByteArray& received, int requestFunction, int expectedSize);
 
-// Upper bounds of one exchange, in milliseconds. Every wait ends as soon as its condition holds.
-struct ExchangeTiming {
-    int writeTimeoutMs = 0;     // writing the request
-    int firstByteTimeoutMs = 0; // the answer must begin within this
-    int collectLimitMs = 0;     // once begun, collecting stops after this at the latest
-    int frameGapMs = 0;         // silence that ends an answer the sizer cannot size (0: none)
-    int answerLimitMs = 0;      // the whole wait for the answer, begun or not, never exceeds this (0: no such bound)
+struct AnswerShape {
+    AnswerSizer size = nullptr;
+    int requestFunction = 0;
+    int expectedSize = 0;
+
+    int of(const QByteArray& received) const { return size ? size(received, requestFunction, expectedSize) : 0; }
 };
 
-// Drops input that is waiting on the device (a late answer to an earlier request), in the
-// device's buffer and in the system below it, and empties `received`. Input still in the system
-// is fetched only when it is there, so a quiet device is not waited on and a socket records no
-// time-out. A peer that has closed its side is noticed here (the socket then reports it).
-// Returns the number of bytes dropped.
-qint64 discardStaleInput(QIODevice& device, QByteArray& received);
+// Upper bounds of one exchange. Every wait ends as soon as its condition holds.
+struct AnswerTiming {
+    int writeTimeoutMs = 0;  // handing the request to the system
+    int firstByteMs = 0;     // the answer must begin within this
+    int collectMs = 0;       // once begun, collecting stops after this at the latest
+    int quietEndUs = 0;      // silence that ends an answer whose size cannot be told (0: none)
+    int answerLimitMs = 0;   // the whole wait for the answer, begun or not (0: no such bound)
+};
 
-// Appends what a reception notification brought to the link's receive buffer. Between exchanges
-// nothing takes the buffer in (the next exchange discards it), so a device that keeps talking
-// while nobody asks must not make it grow without bound: only the newest bytes, more than any
-// answer holds, are kept.
+// What became of the descriptor during a call.
+struct DescriptorState {
+    // A socket reads 0 bytes only at its end; a serial line in raw mode whenever nothing waits.
+    bool zeroReadEnds = true;
+    bool endOfStream = false; // the peer closed its side, or the descriptor failed
+};
+
+// Reads what is waiting on a non-blocking descriptor, appending to `into` when given (else
+// dropping it). Returns the number of bytes read; notes an end of stream in `state`.
+qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state);
+
+// Waits up to `timeoutUs` for input (or an end of stream) on the descriptor.
+bool waitReadable(int fd, qint64 timeoutUs);
+
+// Hands all of `bytes` to the descriptor, waiting up to `timeoutMs` for room. False when it could not.
+bool writeAll(int fd, const QByteArray& bytes, int timeoutMs, DescriptorState& state);
+
+// Collects an answer on the descriptor into `answer`, which may already hold bytes that arrived
+// before. `clock` was started when the wait for the answer began.
+void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const AnswerTiming& timing,
+                   const QElapsedTimer& clock, DescriptorState& state);
+
+// Between exchanges nothing takes the receive buffer in (the next exchange discards it), so a
+// device that keeps talking while nobody asks must not make it grow without bound: only the
+// newest bytes, more than any answer holds, are kept.
 void appendReceived(QByteArray& received, const QByteArray& bytes);
-
-// One request/answer exchange on an open device (socket or serial port), shared by both links.
-// `received` is the link's receive buffer: the device's readyRead handler may append to it.
-// Stale input (a late answer to an earlier request) is discarded before the request is written.
-// Returns everything that arrived for this request, possibly nothing; never blocks longer than
-// the timing allows.
-QByteArray exchangeFrame(QIODevice& device, const QByteArray& request, QByteArray& received,
-                         const AnswerSizer& sizer, const ExchangeTiming& timing);
 
 } // namespace vane::modbus

@@ -1,34 +1,16 @@
 #include "link_transport.h"
 
 #include <QEventLoop>
-#include <QHostAddress>
 
 namespace vane::modbus {
 
-int connectSocket(QTcpSocket& socket, const QHostAddress& address, int port, int timeoutMs)
+int LinkTransport::release()
 {
-    socket.abort();
-    socket.connectToHost(address, static_cast<quint16>(port), QIODevice::ReadWrite);
-    socket.waitForConnected(timeoutMs);
-    const QAbstractSocket::SocketState state = socket.state();
-    return state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState ? 0 : -3;
-}
-
-void disconnectSocket(QTcpSocket& socket, int timeoutMs)
-{
-    socket.close();
-    socket.disconnectFromHost();
-    if (socket.state() != QAbstractSocket::UnconnectedState)
-        socket.waitForDisconnected(timeoutMs);
-}
-
-bool closeSerialPort(QSerialPort& port)
-{
-    if (!port.isOpen())
-        return false;
-    port.clear(QSerialPort::AllDirections);
-    port.close();
-    return true;
+    if (!transport)
+        return 1;
+    transport->close();
+    transport.reset();
+    return 0;
 }
 
 void sleepInEventLoop(int ms)

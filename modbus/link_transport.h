@@ -1,89 +1,80 @@
 #pragma once
 
-// The transport steps both links take alike: making their socket, serial port and frame timer,
-// connecting and disconnecting the socket, closing the port, and releasing each object again.
-// What differs between the links (address checks, results, line timing) stays with them.
+// What both links do with their one transport: make it on the first connect of its kind (the
+// other kind is closed and released then), hand it out, release it again.
 
 #include <QObject>
-#include <QSerialPort>
-#include <QTcpSocket>
-#include <QTimer>
 
-class QHostAddress;
+#include <memory>
+
+#include "serial_transport.h"
+#include "socket_transport.h"
 
 namespace vane::modbus {
 
-// A socket owned by `link` that reports to the link's handlers.
-template <typename Link>
-QTcpSocket* newLinkSocket(Link* link, void (Link::*onConnected)(), void (Link::*onDisconnected)(),
-                          void (Link::*onReadyRead)())
-{
-    auto* socket = new QTcpSocket(link);
-    QObject::connect(socket, &QTcpSocket::connected, link, onConnected);
-    QObject::connect(socket, &QTcpSocket::disconnected, link, onDisconnected);
-    QObject::connect(socket, &QTcpSocket::readyRead, link, onReadyRead);
-    return socket;
-}
+// The answer timing of one protocol, per transport.
+struct LinkTiming {
+    AnswerTiming socket;
+    AnswerTiming serial;
 
-// A serial port owned by `link` that reports arriving bytes to the link.
-template <typename Link>
-QSerialPort* newLinkSerialPort(Link* link, void (Link::*onReadyRead)())
-{
-    auto* port = new QSerialPort(link);
-    QObject::connect(port, &QSerialPort::readyRead, link, onReadyRead);
-    return port;
-}
+    const AnswerTiming& of(Transport::Kind kind) const { return kind == Transport::Kind::Socket ? socket : serial; }
+};
 
-// The repeating timer that ends a frame received outside an exchange after a frame gap.
-template <typename Link>
-QTimer* newFrameTimer(Link* link, void (Link::*onTimeout)())
-{
-    auto* timer = new QTimer(link);
-    timer->setSingleShot(false);
-    QObject::connect(timer, &QTimer::timeout, link, onTimeout);
-    return timer;
-}
+class LinkTransport {
+public:
+    Transport* get() const { return transport.get(); }
+    SocketTransport* socket() const { return as<SocketTransport>(Transport::Kind::Socket); }
+    SerialTransport* serial() const { return as<SerialTransport>(Transport::Kind::Serial); }
 
-// Cuts what connects `object` to `link`, deletes it and leaves the pointer empty.
-template <typename Transport>
-void releaseTransport(Transport*& object, const QObject* link)
-{
-    if (!object)
-        return;
-    QObject::disconnect(object, nullptr, link, nullptr);
-    delete object;
-    object = nullptr;
-}
-
-// What DestroyFree does on either link: the serial port (with its frame timer) is closed and
-// released when the link has one, else the socket is disconnected and released. 0 when a
-// transport was released, 1 when the link had none.
-template <typename Link>
-int destroyLinkTransports(Link& link)
-{
-    if (link.serialPort) {
-        link.serialDisConnectDrive();
-        link.deleteSerialPort();
-        return 0;
+    // The link's socket, reporting to the link's handlers; made anew when the link had none.
+    template <typename Link>
+    SocketTransport& useSocket(Link* link, void (Link::*onConnected)(), void (Link::*onDisconnected)(),
+                               void (Link::*onReadyRead)())
+    {
+        if (SocketTransport* present = socket())
+            return *present;
+        auto made = std::make_unique<SocketTransport>(link);
+        QTcpSocket* tcp = &made->socket();
+        QObject::connect(tcp, &QTcpSocket::connected, link, onConnected);
+        QObject::connect(tcp, &QTcpSocket::disconnected, link, onDisconnected);
+        QObject::connect(tcp, &QTcpSocket::readyRead, link, onReadyRead);
+        return replaceWith(std::move(made));
     }
-    if (link.tcpSocket) {
-        if (link.tcpSocket->state() != QAbstractSocket::UnconnectedState)
-            link.EthDisConnectDrive();
-        link.deletetcpSocket();
-        return 0;
+
+    // The link's serial port and frame timer, reporting to the link's handlers; made anew when the
+    // link had none.
+    template <typename Link>
+    SerialTransport& useSerial(Link* link, void (Link::*onReadyRead)(), void (Link::*onFrameEnd)())
+    {
+        if (SerialTransport* present = serial())
+            return *present;
+        auto made = std::make_unique<SerialTransport>(link);
+        QObject::connect(&made->port(), &QSerialPort::readyRead, link, onReadyRead);
+        QObject::connect(&made->frameTimer(), &QTimer::timeout, link, onFrameEnd);
+        return replaceWith(std::move(made));
     }
-    return 1;
-}
 
-// Drops whatever is pending on the socket and connects it anew, waiting up to `timeoutMs`.
-// 0 when the socket is connected or still connecting by then, -3 when it gave up.
-int connectSocket(QTcpSocket& socket, const QHostAddress& address, int port, int timeoutMs);
+    // Closes and releases the transport: 0 when there was one, 1 when there was none.
+    int release();
 
-// Closes the socket and waits up to `timeoutMs` for the peer to let it go.
-void disconnectSocket(QTcpSocket& socket, int timeoutMs);
+private:
+    std::unique_ptr<Transport> transport;
 
-// Drops what is pending in both directions and closes an open port; false when it was not open.
-bool closeSerialPort(QSerialPort& port);
+    template <typename T>
+    T* as(Transport::Kind kind) const
+    {
+        return transport && transport->kind() == kind ? static_cast<T*>(transport.get()) : nullptr;
+    }
+
+    template <typename T>
+    T& replaceWith(std::unique_ptr<T> made)
+    {
+        T& fresh = *made;
+        release();
+        transport = std::move(made);
+        return fresh;
+    }
+};
 
 // Waits `ms` in a local event loop, so the thread's events (timers, socket input) go on meanwhile.
 void sleepInEventLoop(int ms);

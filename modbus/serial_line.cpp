@@ -1,9 +1,10 @@
 #include "serial_line.h"
 
 #include <QSerialPort>
-#include <QThread>
 
 #include <algorithm>
+
+#include "exchange.h"
 
 namespace vane::modbus {
 
@@ -47,25 +48,37 @@ int characterTimeUs(const QSerialPort& port)
     return static_cast<int>((bits * 1000000 + baud - 1) / baud);
 }
 
-int frameGapMs(const QSerialPort& port, int configuredGapMs)
+qint64 wireTimeUs(const QSerialPort& port, int bytes) { return static_cast<qint64>(characterTimeUs(port)) * bytes; }
+
+int silenceUs(const QSerialPort& port) { return port.baudRate() > 19200 ? 1750 : characterTimeUs(port) * 7 / 2; }
+
+int frameGapUs(const QSerialPort& port) { return std::max(silenceUs(port), 2000); }
+
+void LineDiscipline::lineBusyUntil(qint64 usFromNow)
 {
-    const int threeAndHalfUs = characterTimeUs(port) * 7 / 2;
-    return std::max(configuredGapMs, (threeAndHalfUs + 999) / 1000);
+    if (!clock.isValid())
+        clock.start();
+    lastByteUs = nowUs() + usFromNow;
 }
 
-int wireTimeMs(const QSerialPort& port, int bytes)
+void LineDiscipline::awaitQuietLine(int fd, int silence, int boundMs)
 {
-    return static_cast<int>((static_cast<qint64>(characterTimeUs(port)) * bytes + 999) / 1000);
-}
-
-void InterFrameSilence::waitBeforeWriting(const QSerialPort& port)
-{
-    if (!sinceLastByte.isValid())
-        return;
-    const qint64 silenceUs = port.baudRate() > 19200 ? 1750 : characterTimeUs(port) * 7 / 2;
-    const qint64 passedUs = sinceLastByte.nsecsElapsed() / 1000;
-    if (passedUs < silenceUs)
-        QThread::usleep(static_cast<unsigned long>(silenceUs - passedUs));
+    if (!clock.isValid())
+        clock.start();
+    const qint64 giveUpUs = nowUs() + static_cast<qint64>(boundMs) * 1000;
+    DescriptorState state;
+    state.zeroReadEnds = false;
+    for (;;) {
+        // The tail of a late answer: it belongs to nobody now, and it keeps the line busy.
+        if (readWaiting(fd, nullptr, state) > 0)
+            byteSeen();
+        const qint64 now = nowUs();
+        const qint64 quietAt = lastByteUs + std::max<qint64>(silence, holdUs);
+        if (now >= quietAt || now >= giveUpUs || state.endOfStream)
+            break;
+        waitReadable(fd, std::min(quietAt, giveUpUs) - now);
+    }
+    holdUs = 0;
 }
 
 } // namespace vane::modbus

@@ -16,21 +16,36 @@ bool applyLineSettings(QSerialPort& port, int baudRate, int dataBits, int stopBi
 // Wire time of one character (start bit, data bits, parity bit, stop bits) at the port's settings, in microseconds.
 int characterTimeUs(const QSerialPort& port);
 
-// Frame gap in ms: never shorter than 3.5 character times at the configured rate.
-int frameGapMs(const QSerialPort& port, int configuredGapMs);
+// Wire time of `bytes` characters, in microseconds.
+qint64 wireTimeUs(const QSerialPort& port, int bytes);
 
-// Wire time of `bytes` characters, in ms, rounded up.
-int wireTimeMs(const QSerialPort& port, int bytes);
+// The Modbus inter-frame silence t3.5: 3.5 character times, fixed at 1.75 ms above 19200 baud.
+int silenceUs(const QSerialPort& port);
 
-// The Modbus inter-frame silence: a request is written no sooner than 3.5 character times
-// (1.75 ms above 19200 baud) after the last byte of the previous answer.
-class InterFrameSilence {
+// The quiet spell that ends a frame whose size cannot be told: t3.5, and never under 2 ms, as
+// the system's timers and USB adapters cannot tell shorter pauses apart reliably.
+int frameGapUs(const QSerialPort& port);
+
+// Keeps a serial line's requests apart from everything else on it: a request is written only
+// after the line has been quiet for t3.5 (and after any turnaround delay a broadcast asked for).
+class LineDiscipline {
 public:
-    void lineWentQuiet() { sinceLastByte.start(); }
-    void waitBeforeWriting(const QSerialPort& port);
+    // The line carried its last byte now (an answer's, or the request's as it leaves).
+    void lineBusyUntil(qint64 usFromNow);
+    void byteSeen() { lineBusyUntil(0); }
+    // The next request waits this long after the line's last byte (turnaround after a broadcast).
+    void holdNextRequest(qint64 usAfterLastByte) { holdUs = usAfterLastByte; }
+
+    // Drops what arrives until the line has been quiet long enough, then returns; a line that
+    // never falls quiet is given up on after `boundMs`. `fd` is the port's descriptor.
+    void awaitQuietLine(int fd, int silenceUs, int boundMs);
 
 private:
-    QElapsedTimer sinceLastByte;
+    QElapsedTimer clock;
+    qint64 lastByteUs = -(qint64(1) << 40); // long ago: a first request does not wait
+    qint64 holdUs = 0;
+
+    qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
 };
 
 } // namespace vane::modbus

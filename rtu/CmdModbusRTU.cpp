@@ -1,20 +1,15 @@
-// Link half of CmdModbusRTU: the transports, their notifications and the blocking exchange.
+// Link half of CmdModbusRTU: the transport, its notifications and the blocking exchange.
 #include "CmdModbusRTU.h"
-
-#include "modbus/exchange.h"
-#include "modbus/link_transport.h"
-#include "rtu_frame.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QSerialPort>
-#include <QTcpSocket>
-#include <QTimer>
 
 #include <algorithm>
 
-using vane::modbus::ExchangeTiming;
+#include "rtu_frame.h"
+
+using namespace vane::modbus;
 
 namespace {
 
@@ -22,20 +17,22 @@ namespace {
 // condition holds.
 constexpr int kConnectTimeoutMs = 1000;
 constexpr int kDisconnectTimeoutMs = 30000;
-constexpr int kSocketWriteTimeoutMs = 200;
-constexpr int kSerialWriteTimeoutMs = 400;
 // The answer must begin within this after the request left, plus the caller's own allowance.
 constexpr int kAnswerStartMs = 500;
-// Collecting a begun answer on a socket: TCP delivers an answer of any size well within this.
-constexpr int kSocketCollectLimitMs = 500;
-// Silence that ends a socket answer whose size cannot be told from its first bytes.
-constexpr int kSocketQuietMs = 50;
-// On a serial line a begun answer is collected for at most the wire time of the longest RTU
-// frame, plus room for scheduling and USB adapter latency.
-constexpr int kLongestFrameBytes = 256;
-constexpr int kCollectSlackMs = 100;
 // What Determine_write allows for an answer beyond kAnswerStartMs when called on its own.
 constexpr int kDefaultAnswerWaitMs = 50;
+
+// How answers are waited for, per transport. On a serial line the request's and the answer's
+// wire times at the port's rate come on top of what is given here.
+const LinkTiming kTiming = {
+    // TCP delivers an answer of any size well within its collection time; an answer whose size
+    // cannot be told from its first bytes ends after 50 ms of silence.
+    /* socket */ {/* write */ 200, /* first byte */ kAnswerStartMs, /* collect */ 500,
+                  /* quiet end */ 50000, /* whole answer */ kAnswerStartMs},
+    // Slack for scheduling and USB adapters, which hand long answers over in pieces with pauses.
+    /* serial */ {/* write */ 400, /* first byte */ kAnswerStartMs, /* collect slack */ 200,
+                  /* quiet end: the frame gap */ 0, /* whole answer */ 0},
+};
 
 } // namespace
 
@@ -43,48 +40,53 @@ CmdModbusRTU::CmdModbusRTU(QObject* parent) : QObject(parent) {}
 
 CmdModbusRTU::~CmdModbusRTU() { DestroyFree(); }
 
+QTcpSocket* CmdModbusRTU::tcpSocket() const { return transport.socket() ? &transport.socket()->socket() : nullptr; }
+
+QSerialPort* CmdModbusRTU::serialPort() const { return transport.serial() ? &transport.serial()->port() : nullptr; }
+
+QTimer* CmdModbusRTU::frameTimer() const { return transport.serial() ? &transport.serial()->frameTimer() : nullptr; }
+
 // ---- socket transport ----
 
-int CmdModbusRTU::EthConnectDrive(QString address, int port)
+int CmdModbusRTU::EthConnectDrive(QString address, int portNumber)
 {
-    peerPort = port;
-    if (!tcpSocket)
-        tcpSocket = vane::modbus::newLinkSocket(this, &CmdModbusRTU::Ethconnected, &CmdModbusRTU::Ethdisconnected,
-                                                &CmdModbusRTU::EthreadyRead);
-    if (!peerAddress.setAddress(address))
+    port = portNumber;
+    SocketTransport& socket = transport.useSocket(this, &CmdModbusRTU::Ethconnected, &CmdModbusRTU::Ethdisconnected,
+                                                  &CmdModbusRTU::EthreadyRead);
+    if (!peer.setAddress(address))
         return -1;
-    return vane::modbus::connectSocket(*tcpSocket, peerAddress, peerPort, kConnectTimeoutMs);
+    return socket.connectTo(peer, port, kConnectTimeoutMs);
 }
 
 int CmdModbusRTU::EthDisConnectDrive()
 {
-    if (!tcpSocket)
+    SocketTransport* socket = transport.socket();
+    if (!socket)
         return 1;
-    vane::modbus::disconnectSocket(*tcpSocket, kDisconnectTimeoutMs);
+    socket->disconnectFrom(kDisconnectTimeoutMs);
     return 0;
 }
 
 // Requests are small and answered one at a time: Nagle's algorithm would only delay them.
 void CmdModbusRTU::Ethconnected()
 {
-    if (tcpSocket)
-        tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (QTcpSocket* socket = tcpSocket())
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 void CmdModbusRTU::Ethdisconnected()
 {
-    const QAbstractSocket::SocketError error = tcpSocket ? tcpSocket->error() : QAbstractSocket::UnknownSocketError;
+    QTcpSocket* socket = tcpSocket();
+    const QAbstractSocket::SocketError error = socket ? socket->error() : QAbstractSocket::UnknownSocketError;
     qWarning().noquote() << QStringLiteral("lib[ModbusRTU]%1:%2 ID=%3")
-                                .arg(peerAddress.toString(), QString::number(peerPort), QString::number(lastStationId))
+                                .arg(peer.toString(), QString::number(port), QString::number(lastStation))
                          << error;
 }
 
-// Appends rather than replaces: an answer may come in several segments, and the exchange
-// collects all of them in recvBuf.
 void CmdModbusRTU::EthreadyRead()
 {
-    while (tcpSocket && tcpSocket->bytesAvailable() > 0)
-        vane::modbus::appendReceived(recvBuf, tcpSocket->read(tcpSocket->bytesAvailable()));
+    if (Transport* present = transport.get())
+        present->takeIncoming();
 }
 
 // ---- serial transport ----
@@ -92,68 +94,50 @@ void CmdModbusRTU::EthreadyRead()
 int CmdModbusRTU::serialConnectDrive(QString portName, int baudRate, int dataBits, int stopBits, QString parity,
                                      QString openMode)
 {
-    if (!serialPort)
-        serialPort = vane::modbus::newLinkSerialPort(this, &CmdModbusRTU::serialreadyRead);
-    vane::modbus::closeSerialPort(*serialPort);
-    serialPort->setPortName(portName);
-    vane::modbus::applyLineSettings(*serialPort, baudRate, dataBits, stopBits, parity);
-    if (openMode.isEmpty()) {
-        if (!serialPort->open(QIODevice::ReadWrite))
-            return -1;
-    } else {
-        // Opened only around each exchange, from now on.
-        serialOpenMode = openMode;
-    }
-    if (!frameTimer)
-        frameTimer = vane::modbus::newFrameTimer(this, &CmdModbusRTU::TimerTimeOut);
+    SerialTransport& serial = transport.useSerial(this, &CmdModbusRTU::serialreadyRead, &CmdModbusRTU::TimerTimeOut);
+    serial.close();
+    serial.port().setPortName(portName);
+    applyLineSettings(serial.port(), baudRate, dataBits, stopBits, parity);
+    if (!openMode.isEmpty())
+        perExchange = true;
+    serial.opening = perExchange ? SerialTransport::Opening::PerExchange : SerialTransport::Opening::Kept;
+    if (openMode.isEmpty() && !serial.port().open(QIODevice::ReadWrite))
+        return -1;
     return 0;
 }
 
 int CmdModbusRTU::serialDisConnectDrive()
 {
-    if (frameTimer)
-        frameTimer->stop();
-    if (serialPort)
-        vane::modbus::closeSerialPort(*serialPort);
+    if (SerialTransport* serial = transport.serial())
+        serial->close();
     return 0;
 }
 
 // Bytes that arrive outside an exchange: the frame ends after a frame gap of silence.
 void CmdModbusRTU::serialreadyRead()
 {
-    if (!frameTimer || !serialPort)
-        return;
-    frameTimer->stop();
-    frameTimer->start(vane::modbus::frameGapMs(*serialPort, frameGapMs));
+    if (SerialTransport* serial = transport.serial())
+        serial->restartFrameTimer();
 }
 
 void CmdModbusRTU::TimerTimeOut()
 {
-    if (frameTimer && frameTimer->isActive())
-        frameTimer->stop();
-    if (serialPort && serialPort->isOpen())
-        recvBuf = serialPort->readAll();
+    if (Transport* present = transport.get())
+        present->takeIncoming();
 }
 
 // ---- exchange ----
 
 int CmdModbusRTU::Connection_status()
 {
-    if (tcpSocket) {
-        // Taking in what waits tells whether the peer has gone since the last exchange.
-        vane::modbus::discardStaleInput(*tcpSocket, recvBuf);
-        return tcpSocket->state() == QAbstractSocket::UnconnectedState ? -3 : 0;
-    }
-    if (serialPort)
-        return 0;
-    return -3;
+    Transport* present = transport.get();
+    return present && present->usable() ? 0 : -3;
 }
 
 void CmdModbusRTU::Determine_write(QByteArray frame) { transfer(frame, kDefaultAnswerWaitMs); }
 
 int CmdModbusRTU::SendData(QByteArray frame, QByteArray& reply, int waitMs)
 {
-    recvBuf.clear();
     transfer(frame, std::max(waitMs, 0));
     int result = -1;
     if (waitMs >= 1 && !recvBuf.isEmpty()) {
@@ -161,80 +145,45 @@ int CmdModbusRTU::SendData(QByteArray frame, QByteArray& reply, int waitMs)
         result = 0;
     }
     recvBuf.clear();
-    if (!serialOpenMode.isEmpty() && serialPort && serialPort->isOpen()) {
-        if (frameTimer)
-            frameTimer->stop();
-        serialPort->close();
-    }
+    closeIfPerExchange();
     return result;
 }
 
 void CmdModbusRTU::transfer(const QByteArray& frame, int answerWaitMs)
 {
-    if (tcpSocket)
-        recvBuf = exchangeOnSocket(frame, answerWaitMs);
-    else if (serialPort)
-        recvBuf = exchangeOnSerial(frame, answerWaitMs);
+    Transport* present = transport.get();
+    recvBuf.clear();
+    if (!present)
+        return;
+    AnswerTiming timing = kTiming.of(present->kind());
+    timing.firstByteMs += answerWaitMs;
+    if (timing.answerLimitMs > 0)
+        timing.answerLimitMs += answerWaitMs;
+    const int function = frame.size() > 1 ? static_cast<unsigned char>(frame.at(1)) : -1;
+    const AnswerShape shape{&vane::rtu::answerSize, function, expectedAnswerSize};
+    present->exchange(frame, shape, timing, recvBuf);
 }
 
-namespace {
-
-vane::modbus::AnswerSizer rtuSizer(const QByteArray& request, int expectedSize)
+void CmdModbusRTU::closeIfPerExchange()
 {
-    const int requestFunction = request.size() > 1 ? static_cast<unsigned char>(request.at(1)) : -1;
-    return [requestFunction, expectedSize](const QByteArray& received) {
-        return vane::rtu::answerSize(received, requestFunction, expectedSize);
-    };
+    SerialTransport* serial = transport.serial();
+    if (perExchange && serial)
+        serial->close();
 }
 
-} // namespace
-
-QByteArray CmdModbusRTU::exchangeOnSocket(const QByteArray& frame, int answerWaitMs)
+int CmdModbusRTU::broadcast(const QByteArray& frame)
 {
-    // Nothing to write to: the transactions asked Connection_status first, a direct caller did not.
-    if (tcpSocket->state() == QAbstractSocket::UnconnectedState)
-        return QByteArray();
-    ExchangeTiming timing;
-    timing.writeTimeoutMs = kSocketWriteTimeoutMs;
-    timing.firstByteTimeoutMs = kAnswerStartMs + answerWaitMs;
-    timing.collectLimitMs = kSocketCollectLimitMs;
-    timing.answerLimitMs = kAnswerStartMs + answerWaitMs;
-    timing.frameGapMs = kSocketQuietMs;
-    return vane::modbus::exchangeFrame(*tcpSocket, frame, recvBuf, rtuSizer(frame, expectedAnswerSize), timing);
-}
-
-QByteArray CmdModbusRTU::exchangeOnSerial(const QByteArray& frame, int answerWaitMs)
-{
-    if (!serialOpenMode.isEmpty() && !serialPort->isOpen())
-        serialPort->open(QIODevice::ReadWrite);
-    // A port that could not be opened takes no request and gives no answer.
-    if (!serialPort->isOpen())
-        return QByteArray();
-    // Bytes of a late answer still coming in: the silence counts from the last of them.
-    if (vane::modbus::discardStaleInput(*serialPort, recvBuf) > 0)
-        lineSilence.lineWentQuiet();
-    lineSilence.waitBeforeWriting(*serialPort);
-
-    ExchangeTiming timing;
-    timing.writeTimeoutMs = kSerialWriteTimeoutMs;
-    // The request is handed to the system at once but takes its wire time to reach the device.
-    timing.firstByteTimeoutMs = kAnswerStartMs + answerWaitMs + vane::modbus::wireTimeMs(*serialPort, frame.size());
-    timing.collectLimitMs = vane::modbus::wireTimeMs(*serialPort, kLongestFrameBytes) + kCollectSlackMs;
-    timing.frameGapMs = vane::modbus::frameGapMs(*serialPort, frameGapMs);
-    const QByteArray answer =
-        vane::modbus::exchangeFrame(*serialPort, frame, recvBuf, rtuSizer(frame, expectedAnswerSize), timing);
-    lineSilence.lineWentQuiet();
-    // The gap timer started by this answer's bytes has nothing left to deliver.
-    if (frameTimer)
-        frameTimer->stop();
-    return answer;
+    Transport* present = transport.get();
+    const bool sent = present->send(frame, kTiming.of(present->kind()).writeTimeoutMs);
+    closeIfPerExchange();
+    return sent ? 0 : -2;
 }
 
 // ---- delays ----
 
 void CmdModbusRTU::Delay_MSec(unsigned int ms)
 {
-    vane::modbus::sleepInEventLoop(static_cast<int>(std::min<unsigned int>(ms, 0x7fffffffu)));
+    sleepInEventLoop(static_cast<int>(std::min<unsigned int>(ms, 0x7fffffffu)));
 }
 
 void CmdModbusRTU::mysleep(int ms)
@@ -249,15 +198,16 @@ void CmdModbusRTU::mysleep(int ms)
 
 int CmdModbusRTU::deletetcpSocket()
 {
-    vane::modbus::releaseTransport(tcpSocket, this);
+    if (transport.socket())
+        transport.release();
     return 0;
 }
 
 int CmdModbusRTU::deleteSerialPort()
 {
-    vane::modbus::releaseTransport(serialPort, this);
-    vane::modbus::releaseTransport(frameTimer, this);
+    if (transport.serial())
+        transport.release();
     return 0;
 }
 
-int CmdModbusRTU::DestroyFree() { return vane::modbus::destroyLinkTransports(*this); }
+int CmdModbusRTU::DestroyFree() { return transport.release(); }

@@ -5,14 +5,15 @@
 #include <QObject>
 #include <QString>
 
-#include "modbus/serial_line.h"
+#include "modbus/link_transport.h"
+#include "modbus/pdu.h"
 
 class QSerialPort;
 class QTcpSocket;
 class QTimer;
 
-// The link of the Modbus RTU driver: a socket or a serial port, the blocking exchange, and the
-// Modbus RTU transactions built on it.
+// The link of the Modbus RTU driver: one transport (a serial port or a socket), the blocking
+// exchange, and the Modbus RTU transactions built on it.
 class CmdModbusRTU : public QObject {
     Q_OBJECT
 
@@ -20,9 +21,10 @@ public:
     explicit CmdModbusRTU(QObject* parent = nullptr);
     ~CmdModbusRTU() override;
 
-    // Transports.
+    // Transports. A connect of one kind replaces a transport of the other kind.
     int EthConnectDrive(QString address, int port);
     int EthDisConnectDrive();
+    // A non-empty `openMode` opens the port only around each exchange, from then on.
     int serialConnectDrive(QString portName, int baudRate, int dataBits, int stopBits, QString parity,
                            QString openMode);
     int serialDisConnectDrive();
@@ -37,6 +39,7 @@ public:
     void TimerTimeOut();
 
     // Modbus RTU transactions: 0 success, -1 the answer failed a check, -2 no answer, -3 no transport.
+    // A write to station 0 is a broadcast: nobody answers, and it is done once it is on the wire.
     int ReadCoils0x(int stationId, int offset, int bits, QString name, QByteArray* out);
     int ReadDiscreteInputs1x(int stationId, int offset, int bits, QString name, QByteArray* out);
     int ReadHoldingRegisters4x(int stationId, int offset, int bytes, QString name, QByteArray* out);
@@ -46,39 +49,44 @@ public:
     int Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength, QString name);
     unsigned short CRC_Check(QByteArray bytes, unsigned char length);
 
+    // The transport's Qt objects, null when the link's transport is of the other kind.
+    QTcpSocket* tcpSocket() const;
+    QSerialPort* serialPort() const;
+    QTimer* frameTimer() const;
+    bool opensPerExchange() const { return perExchange; }
+    const QHostAddress& peerAddress() const { return peer; }
+    // Bytes that arrived between exchanges; the next exchange discards them.
+    QByteArray receivedBetweenExchanges() const { return transport.get() ? transport.get()->unasked() : QByteArray(); }
+    int peerPort() const { return port; }
+
+    bool debugFlag = false;
+
 private slots:
     void Ethconnected();
     void Ethdisconnected();
     void EthreadyRead();
     void serialreadyRead();
 
-public:
-    QByteArray recvBuf;
-    QTimer* frameTimer = nullptr;
-    QSerialPort* serialPort = nullptr;
-    QHostAddress peerAddress;
-    QTcpSocket* tcpSocket = nullptr;
-    int peerPort = 0;
-    int frameGapMs = 2;
-    bool debugFlag = false;
-    QString serialOpenMode;
-
 private:
+    vane::modbus::LinkTransport transport;
+    QByteArray recvBuf; // the answer of the running exchange
+    QHostAddress peer;
+    int port = 0;
+    // Set by the first connect that asks for it, kept by later ones.
+    bool perExchange = false;
     // Station number of the last request sent; the disconnect warning names it.
-    int lastStationId = 0;
-    // Size the running transaction expects of a normal answer; 0 lets the answer size itself.
+    int lastStation = 0;
+    // Size the running transaction expects of a normal answer (0: let the answer size itself).
     int expectedAnswerSize = 0;
-    // Keeps the bus silence between the last answer and the next request on a serial line.
-    vane::modbus::InterFrameSilence lineSilence;
 
-    // One exchange on the present transport; leaves the answer (possibly nothing) in recvBuf.
+    // One exchange on the transport; leaves the answer (possibly nothing) in recvBuf.
     void transfer(const QByteArray& frame, int answerWaitMs);
-    QByteArray exchangeOnSocket(const QByteArray& frame, int answerWaitMs);
-    QByteArray exchangeOnSerial(const QByteArray& frame, int answerWaitMs);
-    void appendCrc(QByteArray& frame);
+    void closeIfPerExchange();
+
     // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
     QByteArray exchangeExpecting(const QByteArray& frame, int stationId, int answerSize);
-    int readTransaction(int function, int stationId, int offset, int quantity, int expectedLength,
-                        const QString& name, QByteArray* out);
-    int writeTransaction(const QByteArray& frame, int stationId, const QString& area, int offset, int length);
+    int readTransaction(const vane::modbus::PduRequest& request, int stationId, const QString& name, QByteArray* out);
+    int writeTransaction(const vane::modbus::PduRequest& request, int stationId, const char* area, int offset,
+                         int length);
+    int broadcast(const QByteArray& frame);
 };

@@ -56,6 +56,8 @@ int Serivane::ConnectDrive(QString parameters)
         parity = serial.parity;
         if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
             return -1;
+        // The link now talks over the port alone; a disconnect closes the port.
+        tcpPort = 0;
         return link.serialConnectDrive(portName, baudRate, dataBits, stopBits, parity, portMode);
     }
     const int colon = parameters.indexOf(QLatin1Char(':'));
@@ -65,6 +67,8 @@ int Serivane::ConnectDrive(QString parameters)
     tcpPort = parameters.mid(colon + 1).toInt(nullptr, 10);
     if (hostAddress.isEmpty() || tcpPort == 0)
         return -1;
+    // The link now talks over the socket alone; a disconnect closes the socket.
+    baudRate = 0;
     return link.EthConnectDrive(hostAddress, tcpPort);
 }
 

@@ -1,9 +1,33 @@
 #include "rtu_frame.h"
 
+#include "modbus/crc16.h"
+
 namespace vane::rtu {
 
 namespace {
 constexpr int kShortestAnswer = 5; // address, function, one byte, CRC
+}
+
+QByteArray rtuFrame(int address, const QByteArray& pdu)
+{
+    QByteArray frame;
+    frame.reserve(pdu.size() + 3);
+    frame.append(static_cast<char>(address & 0xFF));
+    frame.append(pdu);
+    const unsigned short crc = modbus::crc16Modbus(frame, frame.size());
+    frame.append(static_cast<char>(crc & 0xFF));
+    frame.append(static_cast<char>(crc >> 8));
+    return frame;
+}
+
+bool crcMatches(const QByteArray& frame)
+{
+    const int covered = frame.size() - 2;
+    if (covered < 0)
+        return false;
+    const unsigned short crc = modbus::crc16Modbus(frame, covered);
+    return static_cast<unsigned char>(frame.at(covered)) == (crc & 0xFF)
+        && static_cast<unsigned char>(frame.at(covered + 1)) == (crc >> 8);
 }
 
 int answerSize(const QByteArray& received, int requestFunction, int expectedSize)

@@ -1,8 +1,16 @@
 #pragma once
 
+// The Modbus RTU envelope: device address in front of a PDU, CRC-16/MODBUS behind it, low byte first.
+
 #include <QByteArray>
 
 namespace vane::rtu {
+
+// A frame carrying `pdu` to device `address` (its low 8 bits), sealed with its CRC.
+QByteArray rtuFrame(int address, const QByteArray& pdu);
+
+// The frame's last two bytes are the CRC of all bytes before them.
+bool crcMatches(const QByteArray& frame);
 
 // The size an RTU answer will have, judged from the bytes received so far. Until the fields that
 // size it have arrived, the least any answer takes (5 bytes), so that a pause after the first

@@ -5,14 +5,15 @@
 #include <QObject>
 #include <QString>
 
-#include "modbus/serial_line.h"
+#include "modbus/link_transport.h"
+#include "modbus/pdu.h"
 
 class QSerialPort;
 class QTcpSocket;
 class QTimer;
 
-// The link of the Modbus TCP driver: a socket or a serial port, the blocking exchange, and the
-// Modbus TCP transactions built on it.
+// The link of the Modbus TCP driver: one transport (a socket or a serial port), the blocking
+// exchange, and the Modbus TCP transactions built on it.
 class CmdModbusTCP : public QObject {
     Q_OBJECT
 
@@ -20,7 +21,7 @@ public:
     explicit CmdModbusTCP(QObject* parent = nullptr);
     ~CmdModbusTCP() override;
 
-    // Transports.
+    // Transports. A connect of one kind replaces a transport of the other kind.
     int EthConnectDrive(QString address, int port);
     int EthDisConnectDrive();
     int serialConnectDrive(QString portName, int baudRate, int dataBits, int stopBits, QString parity);
@@ -43,37 +44,40 @@ public:
     int Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength, QString name);
     unsigned short CRC_Check(unsigned char* buffer, unsigned char length);
 
+    // The transport's Qt objects, null when the link's transport is of the other kind.
+    QTcpSocket* tcpSocket() const;
+    QSerialPort* serialPort() const;
+    QTimer* frameTimer() const;
+    // Station number of the last read that recorded one; the disconnect warning names it.
+    int lastStationId() const { return lastStation; }
+    const QHostAddress& peerAddress() const { return peer; }
+    // Bytes that arrived between exchanges; the next exchange discards them.
+    QByteArray receivedBetweenExchanges() const { return transport.get() ? transport.get()->unasked() : QByteArray(); }
+    int peerPort() const { return port; }
+
+    bool debugFlag = false;
+
 private slots:
     void Ethconnected();
     void Ethdisconnected();
     void EthreadyRead();
     void serialreadyRead();
 
-public:
-    QByteArray recvBuf;
-    int lastStationId = 0;
-    QTimer* frameTimer = nullptr;
-    QSerialPort* serialPort = nullptr;
-    QHostAddress peerAddress;
-    QTcpSocket* tcpSocket = nullptr;
-    bool debugFlag = false;
-    int peerPort = 0;
-    int frameGapMs = 2;
-
 private:
-    // The answer size a transaction expects (0: not known), for the exchange it is about to run;
-    // the answer's own MBAP length decides where it is shorter.
+    vane::modbus::LinkTransport transport;
+    QByteArray recvBuf; // the answer of the running exchange
+    QHostAddress peer;
+    int port = 0;
+    int lastStation = 0;
+    // Size the running transaction expects of a normal answer (0: not known).
     int expectedAnswerSize = 0;
-    // Keeps requests on the serial line apart from the previous answer.
-    vane::modbus::InterFrameSilence serialSilence;
 
-    int socketExchange(const QByteArray& frame);
-    int serialExchange(const QByteArray& frame);
-    int serialFrameGapMs() const;
     QString transactionLine(const char* format, int stationId, const QString& what, int length,
                             const QByteArray& bytes) const;
     // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
     QByteArray exchangeExpecting(const QByteArray& frame, int answerSize);
-    // Sends a write request, logs it and its answer (`start`: area and offset), judges the answer.
-    int writeTransaction(const QByteArray& frame, int stationId, const QString& start, int length);
+    int readTransaction(const vane::modbus::PduRequest& request, int stationId, const QString& name, QByteArray* out);
+    // Sends a write request, logs it and its answer (`area` and `offset` name its start), judges the answer.
+    int writeTransaction(const vane::modbus::PduRequest& request, int stationId, const char* area, int offset,
+                         int length);
 };

@@ -52,6 +52,8 @@ int Netvane::ConnectDrive(QString parameters)
         parity = serial.parity;
         if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
             return -1;
+        // The link now talks over the port alone; a disconnect closes the port.
+        tcpPort = 0;
         return link.serialConnectDrive(portName, baudRate, dataBits, stopBits, parity);
     }
     if (!parameters.contains(QLatin1Char(':')))
@@ -61,6 +63,8 @@ int Netvane::ConnectDrive(QString parameters)
     tcpPort = parts.at(1).toInt(nullptr, 10);
     if (hostAddress.isEmpty() || tcpPort == 0)
         return -1;
+    // The link now talks over the socket alone; a disconnect closes the socket.
+    baudRate = 0;
     return link.EthConnectDrive(hostAddress, tcpPort);
 }
 

@@ -309,20 +309,20 @@ TEST(SerivanePerExchange, PortWithAColonIsOpenedOnlyAroundEachExchange)
     peer.setHoldingRegisters(0, {11, 12, 13});
     Serivane driver;
     ASSERT_EQ(driver.ConnectDrive(QString::fromStdString(pty.pathB()) + ":x,9600,8,1,N"), 0);
-    ASSERT_NE(driver.link.serialPort, nullptr);
-    EXPECT_FALSE(driver.link.serialPort->isOpen());
+    ASSERT_NE(driver.link.serialPort(), nullptr);
+    EXPECT_FALSE(driver.link.serialPort()->isOpen());
     for (int i = 0; i < 3; ++i) {
         CLabelVariable value = driver.ReadVariable(QStringLiteral("4x%1").arg(i), UInt16, 1);
         ASSERT_EQ(value.status, 0);
         EXPECT_EQ(value.atUInt16(0), 11 + i);
-        EXPECT_FALSE(driver.link.serialPort->isOpen());
+        EXPECT_FALSE(driver.link.serialPort()->isOpen());
     }
     EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x5"), Int16, recordOf(QList<short>{-5}), 1).status, 0);
     EXPECT_EQ(peer.holdingRegister(5), 0xFFFB);
-    EXPECT_FALSE(driver.link.serialPort->isOpen());
+    EXPECT_FALSE(driver.link.serialPort()->isOpen());
     EXPECT_EQ(driver.DisConnectDrive(), 0);
     EXPECT_EQ(driver.DestroyFree(), 0);
-    EXPECT_EQ(driver.link.serialPort, nullptr);
+    EXPECT_EQ(driver.link.serialPort(), nullptr);
 }
 
 } // namespace

@@ -57,28 +57,28 @@ TEST_F(RtuSerialLink, EmptyOpenModeOpensAtConnectAndStaysOpen)
 {
     EXPECT_EQ(link.Connection_status(), -3);
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    ASSERT_NE(link.serialPort, nullptr);
-    EXPECT_TRUE(link.serialPort->isOpen());
-    EXPECT_EQ(link.serialPort->parent(), &link);
-    ASSERT_NE(link.frameTimer, nullptr);
-    EXPECT_FALSE(link.frameTimer->isSingleShot());
-    EXPECT_EQ(link.frameTimer->parent(), &link);
-    EXPECT_TRUE(link.serialOpenMode.isEmpty());
+    ASSERT_NE(link.serialPort(), nullptr);
+    EXPECT_TRUE(link.serialPort()->isOpen());
+    EXPECT_EQ(link.serialPort()->parent(), &link);
+    ASSERT_NE(link.frameTimer(), nullptr);
+    EXPECT_FALSE(link.frameTimer()->isSingleShot());
+    EXPECT_EQ(link.frameTimer()->parent(), &link);
+    EXPECT_FALSE(link.opensPerExchange());
     EXPECT_EQ(link.Connection_status(), 0);
     EXPECT_EQ(readOneRegister(3), 0);
     EXPECT_EQ(readOneRegister(4), 0);
-    EXPECT_TRUE(link.serialPort->isOpen());
+    EXPECT_TRUE(link.serialPort()->isOpen());
 
     // A second connect reuses the objects.
-    QSerialPort* const portObject = link.serialPort;
-    QTimer* const timer = link.frameTimer;
+    QSerialPort* const portObject = link.serialPort();
+    QTimer* const timer = link.frameTimer();
     ASSERT_EQ(link.serialConnectDrive(port(), 19200, 8, 1, "N", ""), 0);
-    EXPECT_EQ(link.serialPort, portObject);
-    EXPECT_EQ(link.frameTimer, timer);
+    EXPECT_EQ(link.serialPort(), portObject);
+    EXPECT_EQ(link.frameTimer(), timer);
     EXPECT_EQ(readOneRegister(5), 0);
 
     EXPECT_EQ(link.serialDisConnectDrive(), 0);
-    EXPECT_FALSE(link.serialPort->isOpen());
+    EXPECT_FALSE(link.serialPort()->isOpen());
     EXPECT_EQ(link.serialDisConnectDrive(), 0);
     EXPECT_EQ(device->requestCount(), 3);
 }
@@ -86,28 +86,28 @@ TEST_F(RtuSerialLink, EmptyOpenModeOpensAtConnectAndStaysOpen)
 TEST_F(RtuSerialLink, OpenModeOpensThePortAroundEachExchangeOnly)
 {
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", "s"), 0);
-    EXPECT_EQ(link.serialOpenMode, QStringLiteral("s"));
-    EXPECT_FALSE(link.serialPort->isOpen());
-    ASSERT_NE(link.frameTimer, nullptr);
+    EXPECT_TRUE(link.opensPerExchange());
+    EXPECT_FALSE(link.serialPort()->isOpen());
+    ASSERT_NE(link.frameTimer(), nullptr);
     for (int offset = 0; offset < 3; ++offset) {
         EXPECT_EQ(readOneRegister(offset), 0);
-        EXPECT_FALSE(link.serialPort->isOpen());
+        EXPECT_FALSE(link.serialPort()->isOpen());
     }
     // A failed exchange closes it too.
     device->setHandler([](const QByteArray&) { return Replies(); });
     EXPECT_EQ(readOneRegister(), -2);
-    EXPECT_FALSE(link.serialPort->isOpen());
+    EXPECT_FALSE(link.serialPort()->isOpen());
 
     // An empty open mode later opens the port at once, but the stored mode still closes it
     // after the next exchange and opens it around every later one.
     device->setHandler([](const QByteArray& request) { return Replies{Reply::send(rtuPatternAnswer(request))}; });
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    EXPECT_TRUE(link.serialPort->isOpen());
-    EXPECT_EQ(link.serialOpenMode, QStringLiteral("s"));
+    EXPECT_TRUE(link.serialPort()->isOpen());
+    EXPECT_TRUE(link.opensPerExchange());
     EXPECT_EQ(readOneRegister(7), 0);
-    EXPECT_FALSE(link.serialPort->isOpen());
+    EXPECT_FALSE(link.serialPort()->isOpen());
     EXPECT_EQ(readOneRegister(8), 0);
-    EXPECT_FALSE(link.serialPort->isOpen());
+    EXPECT_FALSE(link.serialPort()->isOpen());
     EXPECT_EQ(device->requestCount(), 6);
 }
 
@@ -116,9 +116,7 @@ TEST_F(RtuSerialLink, APortThatCannotBeOpenedFailsQuietly)
     const QString missing = port() + QStringLiteral("-missing");
     LogCapture log;
     EXPECT_EQ(link.serialConnectDrive(missing, 9600, 8, 1, "N", ""), -1);
-    ASSERT_NE(link.serialPort, nullptr);
-    // The timer step is never reached.
-    EXPECT_EQ(link.frameTimer, nullptr);
+    ASSERT_NE(link.serialPort(), nullptr);
     // A port object counts as a transport: the exchange runs and finds nothing.
     EXPECT_EQ(link.Connection_status(), 0);
     EXPECT_EQ(readOneRegister(), -2);
@@ -130,15 +128,14 @@ TEST_F(RtuSerialLink, APortThatCannotBeOpenedFailsQuietly)
 
     // Per-exchange opening reports nothing at connect; each exchange fails to open.
     EXPECT_EQ(link.serialConnectDrive(missing, 9600, 8, 1, "N", "s"), 0);
-    ASSERT_NE(link.frameTimer, nullptr);
+    ASSERT_NE(link.frameTimer(), nullptr);
     EXPECT_EQ(link.SendData(hex("010300000001840a"), reply, 50), -1);
 
     // The next connect that opens creates what is missing and works.
     CmdModbusRTU fresh;
     EXPECT_EQ(fresh.serialConnectDrive(missing, 9600, 8, 1, "N", ""), -1);
-    EXPECT_EQ(fresh.frameTimer, nullptr);
     EXPECT_EQ(fresh.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    EXPECT_NE(fresh.frameTimer, nullptr);
+    EXPECT_NE(fresh.frameTimer(), nullptr);
     QByteArray out;
     EXPECT_EQ(fresh.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
     EXPECT_EQ(device->requestCount(), 1);
@@ -148,7 +145,7 @@ TEST_F(RtuSerialLink, APortThatCannotBeOpenedFailsQuietly)
 TEST_F(RtuSerialLink, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
 {
     ASSERT_EQ(link.serialConnectDrive(port(), 19200, 7, 2, "e", ""), 0);
-    QSerialPort& serial = *link.serialPort;
+    QSerialPort& serial = *link.serialPort();
     EXPECT_EQ(serial.baudRate(), 19200);
     EXPECT_EQ(serial.dataBits(), QSerialPort::Data7);
     EXPECT_EQ(serial.stopBits(), QSerialPort::TwoStop);
@@ -172,8 +169,6 @@ TEST_F(RtuSerialLink, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
     ASSERT_EQ(link.serialConnectDrive(port(), 2400, 6, 1, "E", ""), 0);
     EXPECT_EQ(serial.parity(), QSerialPort::EvenParity);
     EXPECT_EQ(serial.dataBits(), QSerialPort::Data6);
-    // The configured gap stays what it is at every rate.
-    EXPECT_EQ(link.frameGapMs, 2);
 }
 
 TEST_F(RtuSerialLink, BytesOutsideAnExchangeEndAfterAFrameGapAndAreDroppedByTheNext)
@@ -182,19 +177,19 @@ TEST_F(RtuSerialLink, BytesOutsideAnExchangeEndAfterAFrameGapAndAreDroppedByTheN
     ASSERT_EQ(link.serialConnectDrive(port(), 1200, 8, 1, "N", ""), 0);
     device->push(hex("0a0b0c"));
     // Only the gap timer moves received bytes into the buffer.
-    ASSERT_TRUE(processEventsUntil([&] { return link.recvBuf.size() == 3; }));
-    EXPECT_EQ(link.recvBuf, hex("0a0b0c"));
-    EXPECT_EQ(link.frameTimer->interval(), 30);
-    EXPECT_FALSE(link.frameTimer->isActive());
+    ASSERT_TRUE(processEventsUntil([&] { return link.receivedBetweenExchanges().size() == 3; }));
+    EXPECT_EQ(link.receivedBetweenExchanges(), hex("0a0b0c"));
+    EXPECT_EQ(link.frameTimer()->interval(), 30);
+    EXPECT_FALSE(link.frameTimer()->isActive());
 
     EXPECT_EQ(readOneRegister(9), 0);
-    EXPECT_TRUE(link.recvBuf.isEmpty());
+    EXPECT_TRUE(link.receivedBetweenExchanges().isEmpty());
 
-    // At 115200 baud 3.5 characters are shorter than the configured 2 ms.
+    // At 115200 baud 3.5 characters are shorter than the 2 ms a frame gap takes at the least.
     ASSERT_EQ(link.serialConnectDrive(port(), 115200, 8, 1, "N", ""), 0);
     device->push(hex("0d"));
-    ASSERT_TRUE(processEventsUntil([&] { return !link.recvBuf.isEmpty(); }));
-    EXPECT_EQ(link.frameTimer->interval(), 2);
+    ASSERT_TRUE(processEventsUntil([&] { return !link.receivedBetweenExchanges().isEmpty(); }));
+    EXPECT_EQ(link.frameTimer()->interval(), 2);
 }
 
 // Another station on the line must see 3.5 quiet characters between an answer and the next
@@ -233,13 +228,12 @@ TEST_F(RtuSerialLink, SendDataWithoutAnAnswerAllowanceWritesButDoesNotLook)
     EXPECT_EQ(link.SendData(rtuRequest(1, readRequestPdu(3, 0, 1)), reply, 50), 0);
     EXPECT_EQ(reply, hex("aa") + rtuPatternAnswer(rtuRequest(1, readRequestPdu(3, 0, 1))));
 
-    // Determine_write alone exchanges too; its answer waits in the receive buffer.
+    // Determine_write alone exchanges too.
     link.Determine_write(rtuRequest(1, readRequestPdu(3, 2, 1)));
-    EXPECT_EQ(link.recvBuf, rtuPatternAnswer(rtuRequest(1, readRequestPdu(3, 2, 1))));
     EXPECT_EQ(device->requestCount(), 3);
 }
 
-TEST_F(RtuSerialLink, DestroyFreeReleasesTheSerialSideFirstThenTheSocket)
+TEST_F(RtuSerialLink, ASocketConnectReplacesThePortAndDestroyFreeReleasesIt)
 {
     CmdModbusRTU empty;
     EXPECT_EQ(empty.DestroyFree(), 1);
@@ -249,21 +243,19 @@ TEST_F(RtuSerialLink, DestroyFreeReleasesTheSerialSideFirstThenTheSocket)
     EXPECT_EQ(empty.deleteSerialPort(), 0);
 
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    // A socket that never connects still counts as present once created.
+    QPointer<QSerialPort> serial = link.serialPort();
+    QPointer<QTimer> timer = link.frameTimer();
+    // The socket takes the port's place even when it never connects.
     EXPECT_EQ(link.EthConnectDrive(QStringLiteral("not-an-address"), 502), -1);
-    ASSERT_NE(link.tcpSocket, nullptr);
-    EXPECT_EQ(link.Connection_status(), -3);
-
-    QPointer<QSerialPort> serial = link.serialPort;
-    QPointer<QTimer> timer = link.frameTimer;
-    EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(link.serialPort, nullptr);
-    EXPECT_EQ(link.frameTimer, nullptr);
+    ASSERT_NE(link.tcpSocket(), nullptr);
+    EXPECT_EQ(link.serialPort(), nullptr);
+    EXPECT_EQ(link.frameTimer(), nullptr);
     EXPECT_TRUE(serial.isNull());
     EXPECT_TRUE(timer.isNull());
-    EXPECT_NE(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.Connection_status(), -3);
+
     EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.tcpSocket(), nullptr);
     EXPECT_EQ(link.DestroyFree(), 1);
     EXPECT_EQ(link.Connection_status(), -3);
 

@@ -38,11 +38,11 @@ protected:
 TEST_F(RtuSocketLink, ConnectsWithoutNagleAndCarriesRtuFrames)
 {
     ASSERT_EQ(connect(), 0);
-    ASSERT_NE(link.tcpSocket, nullptr);
-    EXPECT_EQ(link.tcpSocket->parent(), &link);
-    EXPECT_EQ(link.peerPort, device->port());
-    EXPECT_EQ(link.peerAddress.toString(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(link.tcpSocket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    ASSERT_NE(link.tcpSocket(), nullptr);
+    EXPECT_EQ(link.tcpSocket()->parent(), &link);
+    EXPECT_EQ(link.peerPort(), device->port());
+    EXPECT_EQ(link.peerAddress().toString(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(link.tcpSocket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
     EXPECT_EQ(link.Connection_status(), 0);
 
     QByteArray out;
@@ -52,20 +52,20 @@ TEST_F(RtuSocketLink, ConnectsWithoutNagleAndCarriesRtuFrames)
     EXPECT_EQ(link.WriteHoldingRegisters4x(3, 1, 2, hex("0102")), 0);
 
     // Connecting again drops the old connection and reuses the socket object.
-    QTcpSocket* const socket = link.tcpSocket;
+    QTcpSocket* const socket = link.tcpSocket();
     ASSERT_EQ(connect(), 0);
-    EXPECT_EQ(link.tcpSocket, socket);
+    EXPECT_EQ(link.tcpSocket(), socket);
     ASSERT_TRUE(processEventsUntil([&] { return device->connectionCount() == 2 && device->openConnectionCount() == 1; }));
     EXPECT_EQ(link.ReadInputRegisters3x(3, 10, 4, "3x10", &out), 0);
-    EXPECT_EQ(link.tcpSocket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    EXPECT_EQ(link.tcpSocket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
 }
 
 TEST_F(RtuSocketLink, AddressTextThatIsNoNumericAddressIsRefusedSilently)
 {
     LogCapture log;
     EXPECT_EQ(link.EthConnectDrive(QStringLiteral("localhost"), device->port()), -1);
-    EXPECT_EQ(link.peerPort, device->port());
-    EXPECT_NE(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.peerPort(), device->port());
+    EXPECT_NE(link.tcpSocket(), nullptr);
     EXPECT_EQ(link.Connection_status(), -3);
     EXPECT_TRUE(log.lines().empty());
     QByteArray out;
@@ -114,7 +114,7 @@ TEST_F(RtuSocketLink, PeerClosingIsReportedWithTheLastStationAndEndsTheTransport
     });
     LogCapture log;
     EXPECT_EQ(link.WriteHoldingRegisters4x(17, 0, 2, hex("0001")), 0);
-    ASSERT_TRUE(processEventsUntil([&] { return link.tcpSocket->state() == QAbstractSocket::UnconnectedState; }));
+    ASSERT_TRUE(processEventsUntil([&] { return link.tcpSocket()->state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(log.warnings(),
               QStringList{QStringLiteral("lib[ModbusRTU]127.0.0.1:%1 ID=17 QAbstractSocket::RemoteHostClosedError").arg(device->port())});
 
@@ -163,13 +163,13 @@ TEST_F(RtuSocketLink, EveryDisconnectIsReportedEvenWithoutASocketError)
     EXPECT_EQ(link.ReadCoils0x(9, 0, 1, "0x0", &out), 0);
     LogCapture log;
     EXPECT_EQ(link.EthDisConnectDrive(), 0);
-    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(link.tcpSocket()->state(), QAbstractSocket::UnconnectedState);
     ASSERT_EQ(log.warnings().size(), 1);
     const QString prefix = QStringLiteral("lib[ModbusRTU]127.0.0.1:%1 ID=9 QAbstractSocket::").arg(device->port());
     EXPECT_TRUE(log.warnings()[0].startsWith(prefix)) << log.warnings()[0].toStdString();
     EXPECT_EQ(link.EthDisConnectDrive(), 0);
     EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(link.tcpSocket, nullptr);
+    EXPECT_EQ(link.tcpSocket(), nullptr);
     EXPECT_EQ(link.EthDisConnectDrive(), 1);
 }
 

@@ -136,7 +136,9 @@ TEST_F(RtuTransactions, ReadAnswersAreCheckedForFunctionLengthAndCrcInThatOrder)
     const QByteArray data = hex("11223344");
     const std::vector<ReadCase> cases = {
         {"good", [&](const QByteArray& r) { return rtuReadAnswer(r, data); }, 0, nullptr},
-        {"other address", [&](const QByteArray&) { return rtuFrame(9, readAnswerPdu(3, data)); }, 0, nullptr},
+        // A late answer of another station on the bus.
+        {"other address", [&](const QByteArray&) { return rtuFrame(9, readAnswerPdu(3, data)); }, -1,
+         "返回的站号错误"},
         // Only the size counts, not the byte count field.
         {"wrong byte count", [&](const QByteArray&) { return appendCrc(hex("010306") + data); }, 0, nullptr},
         {"exception", [](const QByteArray& r) { return rtuExceptionAnswer(r, IllegalDataAddress); }, -1,
@@ -197,7 +199,7 @@ TEST_F(RtuTransactions, SilenceGivesNoAnswer)
     EXPECT_EQ(device->requestCount(), 3);
 }
 
-TEST_F(RtuTransactions, WriteAnswersNeedAddressCrcAndAWriteFunctionOnly)
+TEST_F(RtuTransactions, WriteAnswersNeedAddressCrcAWriteFunctionAndTheirOwnEcho)
 {
     struct WriteCase {
         const char* what;
@@ -208,7 +210,10 @@ TEST_F(RtuTransactions, WriteAnswersNeedAddressCrcAndAWriteFunctionOnly)
         {"echo", [](const QByteArray& r) { return rtuWriteAnswer(r); }, 0},
         {"function 16 to a 15 write", [](const QByteArray& r) { return appendCrc(hex("0110") + r.mid(2, 4)); }, 0},
         {"function 6 to a 15 write", [](const QByteArray& r) { return appendCrc(hex("0106") + r.mid(2, 4)); }, 0},
-        {"short but sound frame", [](const QByteArray&) { return appendCrc(hex("010f")); }, 0},
+        // Only its own echo confirms a write.
+        {"short but sound frame", [](const QByteArray&) { return appendCrc(hex("010f")); }, -1},
+        {"echo of another start", [](const QByteArray&) { return appendCrc(hex("010f00010009")); }, -1},
+        {"echo of another quantity", [](const QByteArray&) { return appendCrc(hex("010f00000008")); }, -1},
         {"exception", [](const QByteArray& r) { return rtuExceptionAnswer(r, IllegalDataValue); }, -1},
         {"function 0x90", [](const QByteArray& r) { return appendCrc(hex("0190") + r.mid(2, 4)); }, -1},
         {"other address", [](const QByteArray& r) { return appendCrc(hex("020f") + r.mid(2, 4)); }, -1},

@@ -156,7 +156,7 @@ TEST_F(FakeTcpDevice, WriteRequestsUseFunction06ForOneRegister16ForMoreAnd15ForC
     EXPECT_EQ(device->lastRequest().mid(2).toHex(), QByteArray("00000009010f00030009020d01"));
 }
 
-TEST_F(FakeTcpDevice, WriteAnswerIsJudgedBySizeAndTransactionIdentifierOnly)
+TEST_F(FakeTcpDevice, WriteAnswerIsJudgedBySizeTransactionIdentifierAndItsOwnEcho)
 {
     LogCapture log;
     CLabelVariable values;
@@ -164,11 +164,29 @@ TEST_F(FakeTcpDevice, WriteAnswerIsJudgedBySizeAndTransactionIdentifierOnly)
 
     answerWith([](const QByteArray& request) {
         QByteArray answer = mbapWriteAnswer(request);
-        answer[7] = char(0x2B); // any function code
-        answer[6] = char(99);
+        answer[6] = char(99); // the unit identifier is a gateway's business
+        answer[7] = char(16); // 16 for 06: start and one register
+        answer[10] = 0;
+        answer[11] = 1;
         return Replies{Reply::send(answer)};
     });
     EXPECT_EQ(driver.WriteVariable("4x1", UInt16, values, 1).status, 0);
+
+    // The echo of an earlier write to another register confirms nothing.
+    answerWith([](const QByteArray& request) {
+        QByteArray answer = mbapWriteAnswer(request);
+        answer[9] = char(answer.at(9) ^ 0x01);
+        return Replies{Reply::send(answer)};
+    });
+    EXPECT_EQ(driver.WriteVariable("4x1", UInt16, values, 1).status, 7);
+    values.value = QVariant::fromValue(QList<unsigned short>{7, 8});
+    answerWith([](const QByteArray& request) {
+        QByteArray answer = mbapWriteAnswer(request);
+        answer[11] = char(answer.at(11) + 1); // another quantity
+        return Replies{Reply::send(answer)};
+    });
+    EXPECT_EQ(driver.WriteVariable("4x1", UInt16, values, 2).status, 7);
+    values.value = QVariant::fromValue(QList<unsigned short>{7});
 
     answerWith([](const QByteArray& request) { return Replies{Reply::send(mbapExceptionAnswer(request, IllegalDataAddress))}; });
     EXPECT_EQ(driver.WriteVariable("4x1", UInt16, values, 1).status, 7);
@@ -312,7 +330,7 @@ TEST_F(FakeTcpDevice, SilenceGivesStatus8AndTheLateAnswerIsNotTakenForTheNextReq
 
     // The late answer reaches the system while the host runs no events; the next read still
     // gets its own answer.
-    const qintptr descriptor = driver.link.tcpSocket->socketDescriptor();
+    const qintptr descriptor = driver.link.tcpSocket()->socketDescriptor();
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }, 3000));
     answerWith(patternReplies);
     log.clear();
@@ -327,13 +345,13 @@ TEST_F(FakeTcpDevice, InputArrivingBetweenRequestsIsDiscarded)
     ASSERT_EQ(readTwoHoldingRegisters().status, 0);
     // Unasked bytes: once taken in by the host's event loop, once left in the system.
     device->push(mbapPatternAnswer(mbapRequest(0x0101, 1, readRequestPdu(3, 10, 2))));
-    ASSERT_TRUE(processEventsUntil([&] { return !driver.link.recvBuf.isEmpty(); }));
+    ASSERT_TRUE(processEventsUntil([&] { return !driver.link.receivedBetweenExchanges().isEmpty(); }));
     CLabelVariable record = driver.ReadVariable("4x30", UInt16, 1);
     EXPECT_EQ(record.status, 0);
     EXPECT_EQ(record.value.value<QList<unsigned short>>(), QList<unsigned short>{patternRegister(30)});
 
     device->push(QByteArray::fromHex("ffff00000003018302"));
-    const qintptr descriptor = driver.link.tcpSocket->socketDescriptor();
+    const qintptr descriptor = driver.link.tcpSocket()->socketDescriptor();
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
     record = driver.ReadVariable("4x31", UInt16, 1);
     EXPECT_EQ(record.status, 0);
@@ -348,7 +366,7 @@ TEST_F(FakeTcpDevice, PeerClosingBetweenRequestsIsWarnedAndNothingMoreIsWritten)
     driver.SetConnectPar("3");
     ASSERT_EQ(readTwoHoldingRegisters().status, 0);
     ASSERT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
-    const qintptr descriptor = driver.link.tcpSocket->socketDescriptor();
+    const qintptr descriptor = driver.link.tcpSocket()->socketDescriptor();
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
 
     LogCapture log;
@@ -356,7 +374,7 @@ TEST_F(FakeTcpDevice, PeerClosingBetweenRequestsIsWarnedAndNothingMoreIsWritten)
     EXPECT_EQ(record.status, 8);
     EXPECT_EQ(log.warnings(), (QStringList{"lib[ModbusTCP]Socket状态错误 " + peer + " ID=3 QAbstractSocket::RemoteHostClosedError",
                                            "lib[ModbusTCP]返回的报文长度为0 " + peer + " ID=3 4x10 len = 4 msg : "}));
-    EXPECT_EQ(driver.link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(driver.link.tcpSocket()->state(), QAbstractSocket::UnconnectedState);
 
     log.clear();
     CLabelVariable values;
@@ -420,19 +438,19 @@ TEST_F(FakeTcpDevice, ReadsOfCoilsAndRegistersRecordTheirStationEvenWhenTheyFail
     CmdModbusTCP& link = driver.link;
     QByteArray out;
     EXPECT_EQ(link.ReadDiscreteInputs1x(9, 0, 8, "1x0", &out), 0);
-    EXPECT_EQ(link.lastStationId, 0);
+    EXPECT_EQ(link.lastStationId(), 0);
     answerWith([](const QByteArray& request) { return Replies{Reply::send(mbapExceptionAnswer(request, IllegalFunction))}; });
     out = "kept";
     EXPECT_EQ(link.ReadCoils0x(4, 0, 10, "0x0", &out), -1);
-    EXPECT_EQ(link.lastStationId, 4);
+    EXPECT_EQ(link.lastStationId(), 4);
     EXPECT_EQ(out, QByteArray("kept"));
     EXPECT_EQ(link.ReadInputRegisters3x(5, 0, 2, "3x0", &out), -1);
-    EXPECT_EQ(link.lastStationId, 5);
+    EXPECT_EQ(link.lastStationId(), 5);
     EXPECT_EQ(link.ReadHoldingRegisters4x(6, 0, 2, "4x0", &out), -1);
-    EXPECT_EQ(link.lastStationId, 6);
+    EXPECT_EQ(link.lastStationId(), 6);
     EXPECT_EQ(link.WriteCoils0x(7, 0, 1, QByteArray(1, '\1')), -1);
     EXPECT_EQ(link.WriteHoldingRegisters4x(8, 0, 2, QByteArray(2, '\1')), -1);
-    EXPECT_EQ(link.lastStationId, 6);
+    EXPECT_EQ(link.lastStationId(), 6);
 }
 
 TEST_F(FakeTcpDevice, TransactionsSizeTheirFramesFromTheirArguments)

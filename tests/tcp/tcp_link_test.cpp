@@ -13,6 +13,9 @@
 #include "tests/support/pty_pair.h"
 
 #include <QElapsedTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
 #include <QMetaMethod>
 #include <QSerialPort>
 #include <QTcpSocket>
@@ -72,17 +75,17 @@ TEST(TcpLinkConnect, HostNameIsRefusedWithWarningAndNoConnectionAttempt)
     EXPECT_EQ(link.EthConnectDrive("localhost", 1502), -1);
     EXPECT_EQ(log.warnings(), QStringList{"lib[ModbusTCP]:1502 IP错误"});
     // The socket is made even so, and stays untouched.
-    ASSERT_NE(link.tcpSocket, nullptr);
-    EXPECT_EQ(link.tcpSocket->parent(), &link);
-    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
-    EXPECT_EQ(link.peerPort, 1502);
+    ASSERT_NE(link.tcpSocket(), nullptr);
+    EXPECT_EQ(link.tcpSocket()->parent(), &link);
+    EXPECT_EQ(link.tcpSocket()->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(link.peerPort(), 1502);
 }
 
 TEST(TcpLinkConnect, NothingListeningGivesMinus3)
 {
     CmdModbusTCP link;
     EXPECT_EQ(link.EthConnectDrive("127.0.0.1", unusedLoopbackPort()), -3);
-    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(link.tcpSocket()->state(), QAbstractSocket::UnconnectedState);
 }
 
 TEST(TcpLinkConnect, ConnectsWithLowDelayAndReconnectReusesTheSocket)
@@ -91,15 +94,15 @@ TEST(TcpLinkConnect, ConnectsWithLowDelayAndReconnectReusesTheSocket)
     ASSERT_TRUE(device->isReady());
     CmdModbusTCP link;
     ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
-    QTcpSocket* const socket = link.tcpSocket;
+    QTcpSocket* const socket = link.tcpSocket();
     EXPECT_EQ(socket->state(), QAbstractSocket::ConnectedState);
     EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
-    EXPECT_EQ(link.peerAddress.toString(), QString("127.0.0.1"));
-    EXPECT_EQ(link.peerPort, int(device->port()));
+    EXPECT_EQ(link.peerAddress().toString(), QString("127.0.0.1"));
+    EXPECT_EQ(link.peerPort(), int(device->port()));
 
     // A second connect drops the first connection and makes a new one on the same object.
     ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
-    EXPECT_EQ(link.tcpSocket, socket);
+    EXPECT_EQ(link.tcpSocket(), socket);
     EXPECT_TRUE(sleepUntil([&] { return device->connectionCount() == 2 && device->openConnectionCount() == 1; }));
     EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
 
@@ -116,7 +119,7 @@ TEST(TcpLinkConnect, DisconnectLeavesTheSocketForTheNextConnectWithoutWarning)
     CmdModbusTCP link;
     ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
     EXPECT_EQ(link.EthDisConnectDrive(), 0);
-    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(link.tcpSocket()->state(), QAbstractSocket::UnconnectedState);
     EXPECT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
     QByteArray reply;
     EXPECT_EQ(link.SendData(holdingReadRequest(0, 1), reply, 50), -3);
@@ -146,7 +149,7 @@ TEST(TcpLinkExchange, CollectSwitchZeroWritesButLeavesTheReplyAlone)
     EXPECT_EQ(reply.mid(1), mbapPatternAnswer(holdingReadRequest(9, 1)));
 }
 
-TEST(TcpLinkRelease, DestroyFreeReleasesSerialSideFirstThenSocket)
+TEST(TcpLinkRelease, SerialConnectReplacesTheSocketAndDestroyFreeReleasesThePort)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.isReady());
@@ -154,21 +157,18 @@ TEST(TcpLinkRelease, DestroyFreeReleasesSerialSideFirstThenSocket)
     CmdModbusTCP link;
     ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
     ASSERT_EQ(link.serialConnectDrive(QString::fromStdString(pty.pathA()), 9600, 8, 1, "N"), 0);
-    ASSERT_NE(link.serialPort, nullptr);
-    ASSERT_NE(link.frameTimer, nullptr);
-    EXPECT_EQ(link.serialPort->parent(), &link);
-    EXPECT_EQ(link.frameTimer->parent(), &link);
-
-    EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(link.serialPort, nullptr);
-    EXPECT_EQ(link.frameTimer, nullptr);
-    ASSERT_NE(link.tcpSocket, nullptr);
-    EXPECT_EQ(link.tcpSocket->state(), QAbstractSocket::ConnectedState);
-
-    EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(link.tcpSocket, nullptr);
-    EXPECT_TRUE(link.children().isEmpty());
+    EXPECT_EQ(link.tcpSocket(), nullptr);
     EXPECT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
+    ASSERT_NE(link.serialPort(), nullptr);
+    ASSERT_NE(link.frameTimer(), nullptr);
+    EXPECT_EQ(link.serialPort()->parent(), &link);
+    EXPECT_EQ(link.frameTimer()->parent(), &link);
+    EXPECT_EQ(link.EthDisConnectDrive(), 1);
+
+    EXPECT_EQ(link.DestroyFree(), 0);
+    EXPECT_EQ(link.serialPort(), nullptr);
+    EXPECT_EQ(link.frameTimer(), nullptr);
+    EXPECT_TRUE(link.children().isEmpty());
     EXPECT_EQ(link.DestroyFree(), 1);
 }
 
@@ -178,9 +178,9 @@ TEST(TcpLinkSerial, PortThatCannotBeOpenedGivesMinus1WithItsDebugMessage)
     CmdModbusTCP link;
     EXPECT_EQ(link.serialConnectDrive("/nonexistent/ttyVane", 9600, 8, 1, "N"), -1);
     EXPECT_EQ(log.debugLines(), QStringList{"/nonexistent/ttyVane打开失败!"});
-    ASSERT_NE(link.serialPort, nullptr);
-    ASSERT_NE(link.frameTimer, nullptr);
-    EXPECT_FALSE(link.frameTimer->isSingleShot());
+    ASSERT_NE(link.serialPort(), nullptr);
+    ASSERT_NE(link.frameTimer(), nullptr);
+    EXPECT_FALSE(link.frameTimer()->isSingleShot());
     EXPECT_EQ(link.serialDisConnectDrive(), -1);
     // A closed port takes no request and brings no answer.
     QByteArray reply;
@@ -194,19 +194,17 @@ TEST(TcpLinkSerial, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
     const QString path("/nonexistent/ttyVane");
     CmdModbusTCP link;
     ASSERT_EQ(link.serialConnectDrive(path, 2400, 7, 2, "e"), -1);
-    QSerialPort* const port = link.serialPort;
+    QSerialPort* const port = link.serialPort();
     EXPECT_EQ(port->baudRate(), 2400);
     EXPECT_EQ(port->dataBits(), QSerialPort::Data7);
     EXPECT_EQ(port->stopBits(), QSerialPort::TwoStop);
     EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
     EXPECT_EQ(port->flowControl(), QSerialPort::NoFlowControl);
-    EXPECT_EQ(link.frameGapMs, 10);
 
     // 1200 baud keeps the configured gap; numbers outside the known ones keep their setting.
     link.serialConnectDrive(path, 1200, 9, 7, "x");
-    EXPECT_EQ(link.serialPort, port);
+    EXPECT_EQ(link.serialPort(), port);
     EXPECT_EQ(port->baudRate(), 1200);
-    EXPECT_EQ(link.frameGapMs, 10);
     EXPECT_EQ(port->dataBits(), QSerialPort::Data7);
     EXPECT_EQ(port->stopBits(), QSerialPort::TwoStop);
     EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
@@ -220,16 +218,13 @@ TEST(TcpLinkSerial, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
     link.serialConnectDrive(path, 9600, 6, 1, "O");
     EXPECT_EQ(port->parity(), QSerialPort::OddParity);
     EXPECT_EQ(port->dataBits(), QSerialPort::Data6);
-    EXPECT_EQ(link.frameGapMs, 3);
     link.serialConnectDrive(path, 4800, 5, 3, "n");
-    EXPECT_EQ(link.frameGapMs, 6);
     EXPECT_EQ(port->dataBits(), QSerialPort::Data5);
     EXPECT_EQ(port->stopBits(), QSerialPort::OneAndHalfStop);
     EXPECT_EQ(port->parity(), QSerialPort::NoParity);
     link.serialConnectDrive(path, 19200, 8, 1, "E");
     EXPECT_EQ(port->baudRate(), 19200);
     EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
-    EXPECT_EQ(link.frameGapMs, 6);
 }
 
 TEST(TcpLinkSerial, OpenPortIsReopenedByConnectAndClosedByDisconnect)
@@ -239,52 +234,51 @@ TEST(TcpLinkSerial, OpenPortIsReopenedByConnectAndClosedByDisconnect)
     const QString path = QString::fromStdString(pty.pathA());
     CmdModbusTCP link;
     ASSERT_EQ(link.serialConnectDrive(path, 9600, 8, 1, "N"), 0);
-    QSerialPort* const port = link.serialPort;
+    QSerialPort* const port = link.serialPort();
     EXPECT_TRUE(port->isOpen());
     EXPECT_TRUE(path.endsWith(port->portName())) << port->portName().toStdString();
     ASSERT_EQ(link.serialConnectDrive(path, 19200, 8, 1, "N"), 0);
-    EXPECT_EQ(link.serialPort, port);
+    EXPECT_EQ(link.serialPort(), port);
     EXPECT_TRUE(port->isOpen());
     EXPECT_EQ(port->baudRate(), 19200);
 
     EXPECT_EQ(link.serialDisConnectDrive(), 0);
     EXPECT_FALSE(port->isOpen());
     EXPECT_EQ(link.serialDisConnectDrive(), -1);
-    EXPECT_EQ(link.serialPort, port);
+    EXPECT_EQ(link.serialPort(), port);
 }
 
-TEST(TcpLinkSerial, FrameGapIsNeverShorterThanThreeAndAHalfCharacters)
+TEST(TcpLinkSerial, FrameGapAndSilenceFollowTheCharacterTime)
 {
     QSerialPort port;
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::OneStop);
     port.setBaudRate(1200); // 10 bits a character: 8.33 ms, 3.5 of them 29.2 ms
-    EXPECT_EQ(vane::modbus::frameGapMs(port, 2), 30);
-    EXPECT_EQ(vane::modbus::frameGapMs(port, 10), 30);
+    EXPECT_EQ(vane::modbus::silenceUs(port), 29169);
+    EXPECT_EQ(vane::modbus::frameGapUs(port), 29169);
     port.setBaudRate(9600); // 3.65 ms
-    EXPECT_EQ(vane::modbus::frameGapMs(port, 3), 4);
-    port.setBaudRate(2400); // 14.6 ms
-    EXPECT_EQ(vane::modbus::frameGapMs(port, 10), 15);
-    port.setBaudRate(115200); // the configured gap is longer
-    EXPECT_EQ(vane::modbus::frameGapMs(port, 2), 2);
+    EXPECT_EQ(vane::modbus::frameGapUs(port), 3647);
+    port.setBaudRate(115200); // fixed t3.5 above 19200; frames end after 2 ms at the least
+    EXPECT_EQ(vane::modbus::silenceUs(port), 1750);
+    EXPECT_EQ(vane::modbus::frameGapUs(port), 2000);
 }
 
 TEST(TcpLinkSerial, RequestWaitsForTheInterFrameSilence)
 {
-    QSerialPort port;
-    port.setDataBits(QSerialPort::Data8);
-    port.setParity(QSerialPort::NoParity);
-    port.setStopBits(QSerialPort::OneStop);
-    port.setBaudRate(1200);
-    vane::modbus::InterFrameSilence silence;
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_NONBLOCK), 0);
+    vane::modbus::LineDiscipline line;
     QElapsedTimer clock;
     clock.start();
-    silence.waitBeforeWriting(port); // nothing was received yet: no wait owed
-    silence.lineWentQuiet();
+    line.awaitQuietLine(fds[0], 29000, 1000); // nothing was received yet: no wait owed
+    EXPECT_LT(clock.elapsed(), 20);
+    line.byteSeen();
     clock.start();
-    silence.waitBeforeWriting(port);
+    line.awaitQuietLine(fds[0], 29000, 1000);
     EXPECT_GE(clock.nsecsElapsed(), 29000000); // 3.5 characters at 1200 baud
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 TEST(TcpLinkSerial, BytesBetweenExchangesReachTheBufferAfterTheFrameGapAndAreDiscarded)
@@ -301,15 +295,15 @@ TEST(TcpLinkSerial, BytesBetweenExchangesReachTheBufferAfterTheFrameGapAndAreDis
     const QByteArray unasked = QByteArray::fromHex("00ff00000003010203");
     device->push(unasked.left(4));
     device->push(unasked.mid(4));
-    ASSERT_TRUE(processEventsUntil([&] { return link.recvBuf.size() == unasked.size(); }));
-    EXPECT_EQ(link.recvBuf, unasked);
-    EXPECT_FALSE(link.frameTimer->isActive());
+    ASSERT_TRUE(processEventsUntil([&] { return link.receivedBetweenExchanges().size() == unasked.size(); }));
+    EXPECT_EQ(link.receivedBetweenExchanges(), unasked);
+    EXPECT_FALSE(link.frameTimer()->isActive());
 
     QByteArray reply;
     const QByteArray request = holdingReadRequest(3, 2);
     EXPECT_EQ(link.SendData(request, reply, 50), 0);
     EXPECT_EQ(reply, mbapPatternAnswer(request));
-    EXPECT_TRUE(link.recvBuf.isEmpty());
+    EXPECT_TRUE(link.receivedBetweenExchanges().isEmpty());
 }
 
 TEST(TcpLinkHelpers, CrcIsTheModbusSerialLineCrc)

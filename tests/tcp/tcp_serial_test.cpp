@@ -99,7 +99,7 @@ TEST_F(SerialFakeDevice, SilenceGivesStatus8AndTheLateAnswerIsDiscarded)
     EXPECT_GE(clock.elapsed(), 1400); // the answer must have begun within its wait
     EXPECT_EQ(log.warnings(), QStringList{"lib[ModbusTCP]返回的报文长度为0 :0 ID=1 4x9 len = 2 msg : "});
 
-    const int descriptor = driver.link.serialPort->handle();
+    const int descriptor = driver.link.serialPort()->handle();
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
     device->setHandler(patternReplies);
     const CLabelVariable record = driver.ReadVariable("4x60", UInt16, 1);
@@ -135,7 +135,7 @@ TEST(SerialAtWireRate, AnswerTricklingInAt1200BaudIsCollectedWhole)
     ASSERT_TRUE(device->isReady());
     Netvane driver;
     ASSERT_EQ(driver.ConnectDrive(QString::fromStdString(line.pathA()) + ",1200,8,1,N"), 0);
-    EXPECT_EQ(driver.link.serialPort->baudRate(), 1200);
+    EXPECT_EQ(driver.link.serialPort()->baudRate(), 1200);
     for (int start : {70, 71}) {
         const CLabelVariable record = driver.ReadVariable(QString("4x%1").arg(start), UInt16, 2);
         ASSERT_EQ(record.status, 0);

@@ -1,0 +1,68 @@
+#pragma once
+
+// Modbus PDUs (function code and data), as both protocols carry them: the requests of the
+// functions the drivers use, with the Modbus quantity limits, and the one judgement of an answer.
+// The envelopes around them (MBAP header, RTU address and CRC) belong to each protocol.
+
+#include <QByteArray>
+
+namespace vane::modbus {
+
+enum FunctionCode : unsigned char {
+    ReadCoils = 1,
+    ReadDiscreteInputs = 2,
+    ReadHoldingRegisters = 3,
+    ReadInputRegisters = 4,
+    WriteSingleRegister = 6,
+    WriteMultipleCoils = 15,
+    WriteMultipleRegisters = 16,
+};
+
+// One request and what a good answer to it looks like. `pdu` is empty when the request cannot be
+// made: a quantity of 0, beyond the Modbus limits, or running past the end of the table.
+struct PduRequest {
+    QByteArray pdu;
+    int function = 0;
+    int start = 0;
+    int quantity = 0;        // bits or registers; 1 for a single register
+    int answerDataBytes = 0; // reads: the data bytes the answer must carry
+
+    bool valid() const { return !pdu.isEmpty(); }
+    bool isRead() const { return function >= ReadCoils && function <= ReadInputRegisters; }
+    // Function code, byte count and data of a read answer; function, start and quantity (or value) of a write echo.
+    int answerSize() const { return isRead() ? 2 + answerDataBytes : 5; }
+};
+
+// Functions 01 to 04: `quantity` bits or registers from `start`; the answer must carry
+// `answerDataBytes` data bytes.
+PduRequest readRequest(int function, int start, int quantity, int answerDataBytes);
+
+// Function 15: `coils` coils from `start`, packed eight to a byte, low coil in the low bit.
+// Missing data bytes go out as 0.
+PduRequest writeCoilsRequest(int start, int coils, const QByteArray& packed);
+
+// Function 06 when exactly 2 data bytes are written, else 16 with byteLength / 2 registers.
+// Missing data bytes go out as 0.
+PduRequest writeRegistersRequest(int start, int byteLength, const QByteArray& data);
+
+enum class AnswerCheck {
+    Ok,
+    WrongFunction, // not the request's function (writes: not 06, 15 or 16)
+    Exception,     // the request's function with the top bit set; see exceptionCode
+    WrongLength,
+    NotEcho,       // a write answer that does not repeat the request's start and quantity
+};
+
+struct PduAnswer {
+    AnswerCheck check = AnswerCheck::WrongFunction;
+    int exceptionCode = 0; // for Exception
+    int dataOffset = 0;    // reads: where the data starts within the answer PDU
+};
+
+// Judges an answer PDU (`size` bytes at `pdu`, function code first) against its request.
+// Reads: the function code, then the exact size. Writes: 06, 15 and 16 are taken for each
+// other (devices answer either), then the size, then the echoed start and, for 15 and 16, the
+// quantity. The byte count of a read answer is taken on trust; its size already decides.
+PduAnswer parseAnswer(const PduRequest& request, const char* pdu, int size);
+
+} // namespace vane::modbus

@@ -1,0 +1,133 @@
+#include "serial_transport.h"
+
+#include <QThread>
+
+namespace vane::modbus {
+
+namespace {
+
+// The longest RTU frame; a line is given its wire time to fall quiet, and an answer of unknown
+// size its wire time to arrive.
+constexpr int kLongestFrameBytes = 256;
+// Room for scheduling and for USB adapters, which hand a long answer over in pieces with pauses.
+constexpr int kQuietLineSlackMs = 50;
+
+int ceilMs(qint64 us) { return static_cast<int>((us + 999) / 1000); }
+
+} // namespace
+
+SerialTransport::SerialTransport(QObject* owner) : serial(new QSerialPort(owner)), timer(new QTimer(owner))
+{
+    timer->setSingleShot(false);
+}
+
+SerialTransport::~SerialTransport()
+{
+    QObject::disconnect(serial, nullptr, nullptr, nullptr);
+    QObject::disconnect(timer, nullptr, nullptr, nullptr);
+    close();
+    delete timer;
+    delete serial;
+}
+
+void SerialTransport::close()
+{
+    timer->stop();
+    if (!serial->isOpen())
+        return;
+    serial->clear(QSerialPort::AllDirections);
+    serial->close();
+}
+
+void SerialTransport::discardStale()
+{
+    incoming.clear();
+    if (!serial->isOpen())
+        return;
+    if (serial->bytesAvailable() > 0) {
+        serial->readAll();
+        line.byteSeen();
+    }
+    DescriptorState state;
+    state.zeroReadEnds = false;
+    if (readWaiting(serial->handle(), nullptr, state) > 0)
+        line.byteSeen();
+}
+
+bool SerialTransport::readyForRequest()
+{
+    if (opening == Opening::PerExchange && !serial->isOpen())
+        serial->open(QIODevice::ReadWrite);
+    if (!serial->isOpen())
+        return false;
+    timer->stop();
+    return true;
+}
+
+bool SerialTransport::writeOnQuietLine(const QByteArray& request, int writeTimeoutMs)
+{
+    discardStale();
+    const int longestFrameMs = ceilMs(wireTimeUs(*serial, kLongestFrameBytes));
+    line.awaitQuietLine(serial->handle(), silenceUs(*serial), longestFrameMs + kQuietLineSlackMs);
+    DescriptorState state;
+    state.zeroReadEnds = false;
+    const bool written = writeAll(serial->handle(), request, writeTimeoutMs, state);
+    // The request occupies the line for its wire time after the system took it.
+    line.lineBusyUntil(wireTimeUs(*serial, request.size()));
+    return written;
+}
+
+bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,
+                               QByteArray& answer)
+{
+    answer.clear();
+    if (!readyForRequest())
+        return false;
+    QElapsedTimer clock;
+    writeOnQuietLine(request, timing.writeTimeoutMs);
+    clock.start();
+
+    // The answer cannot begin before the request has reached the device, and takes its own wire time.
+    const int expectedBytes = shape.expectedSize > 0 ? shape.expectedSize : kLongestFrameBytes;
+    AnswerTiming onLine = timing;
+    onLine.firstByteMs += ceilMs(wireTimeUs(*serial, request.size()));
+    onLine.collectMs += ceilMs(wireTimeUs(*serial, expectedBytes));
+    onLine.quietEndUs = frameGapUs(*serial);
+    DescriptorState state;
+    state.zeroReadEnds = false;
+    collectAnswer(serial->handle(), answer, shape, onLine, clock, state);
+    if (!answer.isEmpty())
+        line.byteSeen();
+    // The frame timer may have been started by bytes of this answer: nothing is left for it.
+    timer->stop();
+    return true;
+}
+
+bool SerialTransport::send(const QByteArray& request, int writeTimeoutMs)
+{
+    if (!readyForRequest())
+        return false;
+    const bool written = writeOnQuietLine(request, writeTimeoutMs);
+    // The port takes the bytes at once; the frame is on the wire after its wire time.
+    QThread::usleep(static_cast<unsigned long>(wireTimeUs(*serial, request.size())));
+    line.byteSeen();
+    line.holdNextRequest(static_cast<qint64>(kBroadcastTurnaroundMs) * 1000);
+    return written;
+}
+
+void SerialTransport::restartFrameTimer()
+{
+    timer->stop();
+    timer->start(ceilMs(frameGapUs(*serial)));
+}
+
+void SerialTransport::takeIncoming()
+{
+    timer->stop();
+    if (serial->isOpen()) {
+        appendReceived(incoming, serial->readAll());
+        line.byteSeen();
+    }
+}
+
+} // namespace vane::modbus

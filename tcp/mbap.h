@@ -1,0 +1,25 @@
+#pragma once
+
+// The Modbus TCP envelope: the MBAP header (transaction identifier, protocol 0, length, unit
+// identifier) in front of a PDU.
+
+#include <QByteArray>
+
+namespace vane::tcp {
+
+// The header's seven bytes; a PDU's function code follows them.
+constexpr int kMbapHeaderSize = 7;
+
+// A frame carrying `pdu` to unit `unitId` (its low 8 bits), under a fresh transaction identifier
+// drawn from the runtime library's random generator, high byte first.
+QByteArray mbapFrame(int unitId, const QByteArray& pdu);
+
+// Where an answer ends: its length field tells once six bytes are in; the size the transaction
+// expects (0: not known) ends it as well, so an answer whose length field is wrong but whose size
+// is right is not waited on. Fits vane::modbus::AnswerSizer.
+int mbapAnswerSize(const QByteArray& received, int requestFunction, int expectedSize);
+
+// Bytes 0 and 1 of both frames agree.
+bool sameTransaction(const QByteArray& answer, const QByteArray& request);
+
+} // namespace vane::tcp
