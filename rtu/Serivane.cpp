@@ -109,6 +109,7 @@ int Serivane::checkRequest(const QString& address, DataType type, int count, Dir
     // Reads test for a negative count only: a read of 0 elements is refused later, after the type.
     if (count < (direction == Direction::Read ? 0 : 1))
         return StatusBadCount;
+    // Wide types span several registers (or bits) per element: the span must stay inside the table too.
     const AreaKind kind = *area == Area3x || *area == Area4x ? AreaKind::Registers : AreaKind::Bits;
     if (*offset < 0 || !requestWithinTable(*offset, kind, direction, type, count))
         return StatusBadAddress;

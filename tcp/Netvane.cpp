@@ -104,6 +104,7 @@ int Netvane::checkRequest(const QString& address, DataType type, int count, Dire
         return StatusBadArea;
     if (count < 1)
         return StatusBadCount;
+    // Wide types span several registers (or bits) per element: the span must stay inside the table too.
     const AreaKind kind = *area == Area3x || *area == Area4x ? AreaKind::Registers : AreaKind::Bits;
     if (!requestWithinTable(*offset, kind, direction, type, count))
         return StatusBadAddress;
