@@ -28,4 +28,17 @@ SerialParameters parseSerialForm(const QString& text)
     return p;
 }
 
+SocketParameters splitSocketForm(const QString& text)
+{
+    if (text.startsWith(QLatin1Char('['))) {
+        const int close = text.indexOf(QLatin1String("]:"));
+        if (close > 0)
+            return {text.mid(1, close - 1), text.mid(close + 2)};
+    }
+    const int colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return {text, QString()};
+    return {text.left(colon), text.mid(colon + 1)};
+}
+
 } // namespace vane::modbus

@@ -19,4 +19,14 @@ inline bool isSerialForm(const QString& text) { return text.contains(QLatin1Char
 
 SerialParameters parseSerialForm(const QString& text);
 
+// The socket form split at the host's colon: the host is the text before the first colon, or,
+// for "[address]:port", the text within the brackets, since an IPv6 address holds colons of its
+// own. The port text is all that follows the host's colon; each driver reads its port from it.
+struct SocketParameters {
+    QString host;
+    QString portText;
+};
+
+SocketParameters splitSocketForm(const QString& text);
+
 } // namespace vane::modbus

@@ -2,7 +2,9 @@
 
 namespace vane::modbus {
 
-// The most one Modbus request may carry: what fits in a 253-byte PDU.
+// The most one Modbus request may carry, as its quantity field counts them. A read answer and a
+// write request each have to fit the 253-byte PDU: 125 registers or 2000 bits come back in one
+// answer; a write's own PDU holds 123 registers or 1968 coils beside its header.
 constexpr int kMaxReadRegisters = 125;
 constexpr int kMaxReadBits = 2000;
 constexpr int kMaxWriteRegisters = 123;

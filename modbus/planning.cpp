@@ -1,7 +1,11 @@
 #include "planning.h"
 
+#include <algorithm>
+
 #include "codecs/type_codecs.h"
 #include "contract/status.h"
+#include "modbus_limits.h"
+#include "tag_address.h"
 
 namespace vane::modbus {
 namespace {
@@ -23,11 +27,16 @@ bool decodesInBitArea(DataType type)
     }
 }
 
+bool decodes(AreaKind area, DataType type)
+{
+    if (area == AreaKind::Bits)
+        return decodesInBitArea(type);
+    return codecFor(type).decode && type != Bool;
+}
+
 bool isPlainRegisterType(DataType type) { return type >= Int8 && type <= Double; }
 
-} // namespace
-
-int byteLength(DataType type, int count, bool registerArea)
+qint64 bytesOf(DataType type, qint64 count, bool registerArea)
 {
     switch (type) {
     case Bool: return count / 8 + (count % 8 != 0 ? 1 : 0);
@@ -39,13 +48,66 @@ int byteLength(DataType type, int count, bool registerArea)
     return codec.decode ? codec.width * count : 0;
 }
 
+qint64 quantityLimit(AreaKind area, Direction direction)
+{
+    if (direction == Direction::Read)
+        return area == AreaKind::Registers ? kMaxReadRegisters : kMaxReadBits;
+    return area == AreaKind::Registers ? kMaxWriteRegisters : kMaxWriteCoils;
+}
+
+// A request for nothing is malformed Modbus, and one beyond the limits does not fit a frame:
+// neither goes on the wire. StatusInitial when the request may go out. The type is named as the
+// cause of an empty request only when the area does not handle it at all.
+int quantityStatus(AreaKind area, Direction direction, DataType type, int count, bool typeHandled)
+{
+    if (count < 1)
+        return StatusBadCount;
+    const qint64 quantity = frameQuantity(area, direction, type, count);
+    if (quantity == 0)
+        return typeHandled ? StatusBadCount : StatusTypeNotHandled;
+    if (quantity > quantityLimit(area, direction))
+        return StatusBadCount;
+    return StatusInitial;
+}
+
+} // namespace
+
+int byteLength(DataType type, int count, bool registerArea)
+{
+    return static_cast<int>(bytesOf(type, count, registerArea));
+}
+
+qint64 frameQuantity(AreaKind area, Direction direction, DataType type, qint64 count)
+{
+    if (area == AreaKind::Registers)
+        return bytesOf(type, count, true) / 2;
+    if (type == Bool)
+        return count;
+    if (direction == Direction::Write)
+        return type == Int8 || type == UInt8 ? count : 0;
+    return bytesOf(type, count, false) * 8;
+}
+
+bool requestWithinTable(qint64 offset, AreaKind area, Direction direction, DataType type, int count)
+{
+    return withinTable(offset, std::max<qint64>(count, frameQuantity(area, direction, type, count)));
+}
+
 CLabelVariable planRead(AreaKind area, DataType type, int count, const ReadTransaction& transaction)
 {
     const bool registers = area == AreaKind::Registers;
-    const int bytes = byteLength(type, count, registers);
-    const int quantity = registers ? bytes : (type == Bool ? count : bytes * 8);
+    const bool decodable = decodes(area, type);
 
     CLabelVariable record;
+    const int refused = quantityStatus(area, Direction::Read, type, count, decodable);
+    if (refused != StatusInitial) {
+        record.timestamp = QDateTime::currentDateTime();
+        record.status = refused;
+        return record;
+    }
+
+    const int bytes = byteLength(type, count, registers);
+    const int quantity = registers ? bytes : (type == Bool ? count : bytes * 8);
     QByteArray reply;
     const int result = transaction(quantity, &reply);
     record.timestamp = QDateTime::currentDateTime();
@@ -53,12 +115,11 @@ CLabelVariable planRead(AreaKind area, DataType type, int count, const ReadTrans
     if (result != TransactionOk)
         return record;
 
-    const codecs::TypeCodec codec = codecFor(type);
-    const bool decodable = registers ? (codec.decode && type != Bool) : decodesInBitArea(type);
     if (!decodable) {
         record.status = StatusTypeNotHandled;
         return record;
     }
+    const codecs::TypeCodec codec = codecFor(type);
     record.value = codec.decode(reply, type == Bool ? count : bytes / codec.width);
     return record;
 }
@@ -68,34 +129,37 @@ CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& val
 {
     CLabelVariable record(values);
     const bool registers = area == AreaKind::Registers;
-    const int bytes = byteLength(type, count, registers);
     const codecs::TypeCodec codec = codecFor(type);
 
+    if (!registers && type != Bool && type != Int8 && type != UInt8) {
+        record.status = StatusBadAnswer;
+        return record;
+    }
+    if (registers && !(codec.encode && type != Bool && (registerTypes == RegisterTypes::All || isPlainRegisterType(type)))) {
+        record.status = StatusTypeNotHandled;
+        return record;
+    }
+    const int refused = quantityStatus(area, Direction::Write, type, count, true);
+    if (refused != StatusInitial) {
+        record.status = refused;
+        return record;
+    }
+
+    const int bytes = byteLength(type, count, registers);
     int quantity = 0;    // coils, or the byte length of registers
     int elements = 0;    // elements the encoder is asked for
     int needed = 0;      // elements whose bytes actually go on the wire
     if (!registers) {
-        if (type != Bool && type != Int8 && type != UInt8) {
-            record.status = StatusBadAnswer;
-            return record;
-        }
         quantity = type == Bool ? count : bytes;
         elements = quantity;
         // 8-bit elements supply eight coils each; only the bytes the coils need are sent.
         needed = type == Bool ? count : (quantity + 7) / 8;
     } else {
-        const bool encodable = codec.encode && type != Bool
-            && (registerTypes == RegisterTypes::All || isPlainRegisterType(type));
-        if (!encodable) {
-            record.status = StatusTypeNotHandled;
-            return record;
-        }
         quantity = bytes;
         elements = bytes / codec.width;
         needed = elements;
     }
 
-    QByteArray data;
     const int held = codec.held(values);
     if (held < 0) {
         record.status = StatusTypeNotHandled;
@@ -105,6 +169,7 @@ CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& val
         record.status = StatusBadCount;
         return record;
     }
+    QByteArray data;
     codec.encode(values, elements, &data);
 
     const int result = transaction(quantity, data);

@@ -20,7 +20,8 @@ TagAddress parseTagAddress(const QString& address);
 // range, otherwise QString::toInt's result (0 when it does not convert).
 int offsetOf(const QString& address);
 
-// offset + count stays within the 65536 registers (or coils) of a table, computed without overflow.
-inline bool withinTable(qint64 offset, int count) { return offset + count <= 65535; }
+// offset + units stays at most 65535, computed without overflow: the bound every request of the
+// drivers keeps, so the last register or bit a request touches is 65534 at most.
+inline bool withinTable(qint64 offset, qint64 units) { return offset + units <= 65535; }
 
 } // namespace vane::modbus

@@ -60,11 +60,12 @@ int Serivane::ConnectDrive(QString parameters)
         tcpPort = 0;
         return link.serialConnectDrive(portName, baudRate, dataBits, stopBits, parity, portMode);
     }
-    const int colon = parameters.indexOf(QLatin1Char(':'));
-    if (colon < 0)
+    if (!parameters.contains(QLatin1Char(':')))
         return -4;
-    hostAddress = parameters.left(colon);
-    tcpPort = parameters.mid(colon + 1).toInt(nullptr, 10);
+    // The port is all the text after the host's colon.
+    const SocketParameters socket = splitSocketForm(parameters);
+    hostAddress = socket.host;
+    tcpPort = socket.portText.toInt(nullptr, 10);
     if (hostAddress.isEmpty() || tcpPort == 0)
         return -1;
     // The link now talks over the socket alone; a disconnect closes the socket.
@@ -102,15 +103,19 @@ int Serivane::getBytelen(DataType type, int count, int area)
     return byteLength(type, count, area == Area3x || area == Area4x);
 }
 
-int Serivane::checkRequest(const QString& address, DataType type, int count, int leastCount, int* area, int* offset)
+int Serivane::checkRequest(const QString& address, DataType type, int count, Direction direction, int* area,
+                           int* offset)
 {
     *area = getArea(address);
     *offset = getAddr(address);
     if (*area == NoArea)
         return StatusBadArea;
-    if (count < leastCount)
+    // Reads test for a negative count only: a read of 0 elements is refused later, after the type.
+    if (count < (direction == Direction::Read ? 0 : 1))
         return StatusBadCount;
-    if (*offset < 0 || !withinTable(*offset, count))
+    // Wide types span several registers (or bits) per element: the span must stay inside the table too.
+    const AreaKind kind = *area == Area3x || *area == Area4x ? AreaKind::Registers : AreaKind::Bits;
+    if (*offset < 0 || !requestWithinTable(*offset, kind, direction, type, count))
         return StatusBadAddress;
     if (type == NoType)
         return StatusTypeNotHandled;
@@ -128,8 +133,7 @@ CLabelVariable Serivane::ReadVariable(QString address, DataType type, int count)
     record.timestamp = QDateTime::currentDateTime();
     int area = NoArea;
     int offset = 0;
-    // A read of 0 elements goes to the device, which decides what it makes of it.
-    const int refused = checkRequest(address, type, count, 0, &area, &offset);
+    const int refused = checkRequest(address, type, count, Direction::Read, &area, &offset);
     if (refused != StatusInitial) {
         record.status = refused;
     } else {
@@ -156,7 +160,7 @@ CLabelVariable Serivane::WriteVariable(QString address, DataType type, CLabelVar
 {
     int area = NoArea;
     int offset = 0;
-    const int refused = checkRequest(address, type, count, 1, &area, &offset);
+    const int refused = checkRequest(address, type, count, Direction::Write, &area, &offset);
     if (refused != StatusInitial)
         values.status = refused;
     else if (area == Area0x)

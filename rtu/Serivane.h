@@ -6,6 +6,7 @@
 #include "CmdModbusRTU.h"
 #include "codecs/codec_members.h"
 #include "contract/CDriveBaseClass.h"
+#include "modbus/planning.h"
 
 // The Modbus RTU driver a host obtains from getSharedLibrary: text in (station number,
 // connection parameters, tag addresses), checked requests out to its link.
@@ -56,5 +57,6 @@ public:
 
 private:
     // The status of the checks every request passes before anything is sent; 1 when all pass.
-    int checkRequest(const QString& address, DataType type, int count, int leastCount, int* area, int* offset);
+    int checkRequest(const QString& address, DataType type, int count, vane::modbus::Direction direction, int* area,
+                     int* offset);
 };

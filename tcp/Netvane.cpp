@@ -1,7 +1,5 @@
 #include "Netvane.h"
 
-#include <QStringList>
-
 #include "contract/status.h"
 #include "modbus/build_info.h"
 #include "modbus/connection_string.h"
@@ -58,9 +56,10 @@ int Netvane::ConnectDrive(QString parameters)
     }
     if (!parameters.contains(QLatin1Char(':')))
         return -4;
-    const QStringList parts = parameters.split(QLatin1Char(':'));
-    hostAddress = parts.at(0);
-    tcpPort = parts.at(1).toInt(nullptr, 10);
+    // The port is the text up to the next colon; anything after it is ignored.
+    const SocketParameters socket = splitSocketForm(parameters);
+    hostAddress = socket.host;
+    tcpPort = socket.portText.section(QLatin1Char(':'), 0, 0).toInt(nullptr, 10);
     if (hostAddress.isEmpty() || tcpPort == 0)
         return -1;
     // The link now talks over the socket alone; a disconnect closes the socket.
@@ -98,7 +97,8 @@ int Netvane::getBytelen(DataType type, int count, int area)
     return byteLength(type, count, area == Area4x || area == Area3x);
 }
 
-int Netvane::checkRequest(const QString& address, DataType type, int count, int* area, int* offset)
+int Netvane::checkRequest(const QString& address, DataType type, int count, Direction direction, int* area,
+                          int* offset)
 {
     *area = getArea(address);
     *offset = getAddr(address);
@@ -108,7 +108,9 @@ int Netvane::checkRequest(const QString& address, DataType type, int count, int*
         return StatusBadArea;
     if (count < 1)
         return StatusBadCount;
-    if (!withinTable(*offset, count))
+    // Wide types span several registers (or bits) per element: the span must stay inside the table too.
+    const AreaKind kind = *area == Area3x || *area == Area4x ? AreaKind::Registers : AreaKind::Bits;
+    if (!requestWithinTable(*offset, kind, direction, type, count))
         return StatusBadAddress;
     if (type == NoType)
         return StatusTypeNotHandled;
@@ -126,7 +128,7 @@ CLabelVariable Netvane::ReadVariable(QString address, DataType type, int count)
     record.timestamp = QDateTime::currentDateTime();
     int area = NoArea;
     int offset = 0;
-    const int refused = checkRequest(address, type, count, &area, &offset);
+    const int refused = checkRequest(address, type, count, Direction::Read, &area, &offset);
     if (refused != StatusInitial) {
         record.status = refused;
     } else {
@@ -153,7 +155,7 @@ CLabelVariable Netvane::WriteVariable(QString address, DataType type, CLabelVari
     values.timestamp = QDateTime::currentDateTime();
     int area = NoArea;
     int offset = 0;
-    const int refused = checkRequest(address, type, count, &area, &offset);
+    const int refused = checkRequest(address, type, count, Direction::Write, &area, &offset);
     if (refused != StatusInitial)
         values.status = refused;
     else if (area == Area0x)

@@ -7,6 +7,7 @@
 #include "CmdModbusTCP.h"
 #include "codecs/codec_members.h"
 #include "contract/CDriveBaseClass.h"
+#include "modbus/planning.h"
 
 // The Modbus TCP driver a host obtains from getSharedLibrary: text in (station number,
 // connection parameters, tag addresses), checked requests out to its link.
@@ -59,5 +60,6 @@ public:
 
 private:
     // The status of the checks every request passes before anything is sent; 1 when all pass.
-    int checkRequest(const QString& address, DataType type, int count, int* area, int* offset);
+    int checkRequest(const QString& address, DataType type, int count, vane::modbus::Direction direction, int* area,
+                     int* offset);
 };

@@ -20,11 +20,12 @@ constexpr int kByteTimeoutUs = 200000;
 
 } // namespace
 
-LibmodbusTcpPeer::LibmodbusTcpPeer(const PeerMapSizes &sizes) : PeerMap(sizes)
+LibmodbusTcpPeer::LibmodbusTcpPeer(const PeerMapSizes &sizes, Loopback loopback) : PeerMap(sizes), loopback_(loopback)
 {
-    listenFd_ = listenOnLoopback(&port_);
+    listenFd_ = listenOnLoopback(&port_, loopback);
     if (listenFd_ < 0)
         return;
+    // The context only frames the requests on sockets accepted here; its address is never used.
     context_ = modbus_new_tcp("127.0.0.1", port_);
     modbus_set_response_timeout(context_, 0, kResponseTimeoutUs);
     modbus_set_byte_timeout(context_, 0, kByteTimeoutUs);

@@ -1,6 +1,6 @@
 #pragma once
 
-// A real Modbus TCP server (libmodbus) on 127.0.0.1 at a port picked by the kernel,
+// A real Modbus TCP server (libmodbus) on 127.0.0.1 (or ::1) at a port picked by the kernel,
 // answering from its PeerMap in a background thread. Serves any number of client
 // connections, one request at a time, and answers every unit identifier.
 
@@ -17,11 +17,11 @@ namespace vanetest {
 class LibmodbusTcpPeer : public PeerMap
 {
 public:
-    explicit LibmodbusTcpPeer(const PeerMapSizes &sizes = PeerMapSizes());
+    explicit LibmodbusTcpPeer(const PeerMapSizes &sizes = PeerMapSizes(), Loopback loopback = Loopback::IPv4);
     ~LibmodbusTcpPeer() override;
 
     bool isListening() const { return listenFd_ >= 0; }
-    std::string host() const { return "127.0.0.1"; }
+    std::string host() const { return loopback_ == Loopback::IPv6 ? "::1" : "127.0.0.1"; }
     uint16_t port() const { return port_; }
 
     // Connections accepted so far, and those still open.
@@ -34,6 +34,7 @@ public:
 private:
     void serve();
 
+    const Loopback loopback_;
     modbus_t *context_ = nullptr;
     int listenFd_ = -1;
     uint16_t port_ = 0;

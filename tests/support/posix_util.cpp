@@ -94,9 +94,10 @@ void WakeFd::drain()
     (void)n;
 }
 
-int listenOnLoopback(uint16_t *port)
+int listenOnLoopback(uint16_t *port, Loopback loopback)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool six = loopback == Loopback::IPv6;
+    const int fd = socket(six ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     const int yes = 1;
@@ -104,13 +105,16 @@ int listenOnLoopback(uint16_t *port)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 8) != 0
-        || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    sockaddr_in6 address6{};
+    address6.sin6_family = AF_INET6;
+    address6.sin6_addr = in6addr_loopback;
+    sockaddr *bound = six ? reinterpret_cast<sockaddr *>(&address6) : reinterpret_cast<sockaddr *>(&address);
+    socklen_t length = six ? sizeof address6 : sizeof address;
+    if (bind(fd, bound, length) != 0 || listen(fd, 8) != 0 || getsockname(fd, bound, &length) != 0) {
         close(fd);
         return -1;
     }
-    *port = ntohs(address.sin_port);
+    *port = ntohs(six ? address6.sin6_port : address.sin_port);
     return fd;
 }
 

@@ -28,8 +28,11 @@ void removeTempDir(const std::string &dir, std::initializer_list<std::string> en
 // Writes every byte, waiting on EAGAIN; false when the descriptor fails.
 bool writeAll(int fd, const char *data, size_t size);
 
-// A TCP socket listening on a loopback port the system picks, which goes to *port; -1 on failure.
-int listenOnLoopback(uint16_t *port);
+enum class Loopback { IPv4, IPv6 };
+
+// A TCP socket listening on a loopback port the system picks, which goes to *port; -1 on failure
+// (also when the machine has no IPv6 loopback and IPv6 is asked for).
+int listenOnLoopback(uint16_t *port, Loopback loopback = Loopback::IPv4);
 
 // An eventfd that a service thread polls next to its real descriptors, so that stop
 // requests and queued work wake it at once instead of waiting for a poll timeout.
