@@ -272,9 +272,9 @@ TEST_F(SerivaneOnLibmodbus, ExceptionAnswersOfTheServerGiveStatusSeven)
     // The table ends at 999.
     EXPECT_EQ(driver.ReadVariable(QStringLiteral("4x999"), Int32, 1).status, 7);
     EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x999"), Int32, recordOf(QList<int>{1}), 1).status, 7);
-    // A read of 0 elements asks for 0 registers, which the server refuses.
-    EXPECT_EQ(driver.ReadVariable(QStringLiteral("4x0"), Int16, 0).status, 7);
-    EXPECT_EQ(peer.requestCount(), 3);
+    // A read of 0 elements would ask for 0 registers: refused before sending.
+    EXPECT_EQ(driver.ReadVariable(QStringLiteral("4x0"), Int16, 0).status, 4);
+    EXPECT_EQ(peer.requestCount(), 2);
     // The line is in order afterwards.
     peer.setHoldingRegister(998, 0x0102);
     CLabelVariable value = driver.ReadVariable(QStringLiteral("4x998"), UInt16, 1);
