@@ -29,12 +29,12 @@ endif()
 string(TIMESTAMP VANE_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 foreach(component ${VANE_PACKAGES})
   set(package vane-${component})
-  configure_file(packaging/changelog.in ${VANE_PACKAGING_DIR}/${package}/changelog @ONLY)
+  configure_file(cmake/debian/changelog.in ${VANE_PACKAGING_DIR}/${package}/changelog @ONLY)
   add_custom_command(OUTPUT ${VANE_PACKAGING_DIR}/${package}/changelog.gz
     COMMAND gzip -9nf changelog WORKING_DIRECTORY ${VANE_PACKAGING_DIR}/${package}
     DEPENDS ${VANE_PACKAGING_DIR}/${package}/changelog VERBATIM)
   list(APPEND changelogs ${VANE_PACKAGING_DIR}/${package}/changelog.gz)
-  install(FILES packaging/copyright ${VANE_PACKAGING_DIR}/${package}/changelog.gz
+  install(FILES cmake/debian/copyright ${VANE_PACKAGING_DIR}/${package}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
 endforeach()
 add_custom_target(vane_changelogs ALL DEPENDS ${changelogs})
@@ -56,7 +56,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vane.example.org/")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Packages with a shared library in the linker's directories let ldconfig run by trigger.
 foreach(component NETVANE SERIVANE LABEL)
-  set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
+  set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/triggers)
 endforeach()
 
 set(CPACK_DEBIAN_NETVANE_PACKAGE_SECTION libs)
