@@ -12,9 +12,9 @@ struct PollRow {
     QString type;
     int count = 1;
     int status = 1;
-    int exception = -1;
     QString values;
     double roundTripMs = 0;
+    int exception = -1; // of an exception answer
 };
 
 // The table of one cycle: a title line, a header, one row per tag, columns aligned. Lines longer
