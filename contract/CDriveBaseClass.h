@@ -4,7 +4,7 @@
 
 #include "data_type.h"
 #include "export.h"
-#include "labelvalue/CLabelVariable.h"
+#include "../labelvalue/CLabelVariable.h"
 
 // The interface a host calls. The slot order is shared with separately built hosts: never reorder,
 // never add a destructor.

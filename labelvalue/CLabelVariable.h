@@ -4,8 +4,8 @@
 #include <QString>
 #include <QVariant>
 
-#include "contract/data_type.h"
-#include "contract/export.h"
+#include "../contract/data_type.h"
+#include "../contract/export.h"
 
 // One tag's value as it crosses between host and driver: the outcome, the elements as a QList of
 // one element type, and the tag they belong to. The field order is shared with separately built

@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include "serial_settings.h"
 #include "value_text.h"
 
 namespace vane::host {
@@ -14,7 +15,8 @@ enum CommandBit : unsigned {
     OnWrite = 1u << 2,
     OnPoll = 1u << 3,
     OnBench = 1u << 4,
-    OnAll = OnInfo | OnRead | OnWrite | OnPoll | OnBench,
+    OnScan = 1u << 5,
+    OnAll = OnInfo | OnRead | OnWrite | OnPoll | OnBench | OnScan,
     OnRequests = OnRead | OnWrite | OnPoll | OnBench,
 };
 
@@ -27,13 +29,15 @@ struct OptionRule {
 
 const OptionRule optionTable[] = {
     {"plugin", 'p', true, OnAll},
-    {"connect", 'c', true, OnRequests},
+    {"connect", 'c', true, OnAll},
     {"station", 's', true, OnRequests},
     {"tags", 'f', true, OnPoll},
     {"interval", 'i', true, OnPoll},
     {"cycles", 0, true, OnPoll},
     {"iterations", 'n', true, OnBench},
     {"write", 0, false, OnBench},
+    {"tag", 't', true, OnScan},
+    {"hex", 0, false, OnRead | OnWrite | OnPoll | OnScan},
     {"debug", 0, false, OnAll},
     {"json", 0, false, OnAll},
     {"help", 'h', false, OnAll},
@@ -54,7 +58,28 @@ const CommandEntry commandTable[] = {
     {"poll", Command::Poll, OnPoll, "poll [address:type[:count]]... [--tags <file>]"},
     {"bench", Command::Bench, OnBench,
      "bench <address> <type> [count]  or  bench --write <address> <type> <value>..."},
+    {"scan", Command::Scan, OnScan, "scan [FIRST-LAST] [--tag address:type]"},
 };
+
+const char commandList[] = "commands: info, read, write, poll, bench, scan (see --help)";
+
+// "FIRST-LAST" or a single station, 1 to 255.
+bool parseStationRange(const QString& text, Options* options, QString* error)
+{
+    const QStringList ends = text.split(QLatin1Char('-'));
+    bool firstOk = false;
+    bool lastOk = false;
+    const int first = ends.first().toInt(&firstOk);
+    const int last = ends.size() == 2 ? ends.last().toInt(&lastOk) : first;
+    lastOk = ends.size() == 1 ? firstOk : lastOk;
+    if (ends.size() > 2 || !firstOk || !lastOk || first < 1 || last > 255 || first > last) {
+        *error = QStringLiteral("bad station range '%1': expected FIRST-LAST within 1-255, e.g. 1-247").arg(text);
+        return false;
+    }
+    options->firstStation = first;
+    options->lastStation = last;
+    return true;
+}
 
 bool looksLikeOption(const QString& argument)
 {
@@ -118,6 +143,12 @@ bool parseCommandArguments(const CommandEntry& entry, const QStringList& args, O
             return false;
         }
         return true;
+    case Command::Scan:
+        if (args.size() > 1) {
+            *error = QStringLiteral("usage: %1").arg(QLatin1String(entry.usage));
+            return false;
+        }
+        return args.isEmpty() || parseStationRange(args.first(), options, error);
     case Command::Read: return parseTagAndRest(args, false, entry.usage, options, error);
     case Command::Write: return parseTagAndRest(args, true, entry.usage, options, error);
     case Command::Bench: return parseTagAndRest(args, options->benchWrite, entry.usage, options, error);
@@ -143,9 +174,13 @@ bool applyOptions(const QHash<QString, QString>& given, Options* options, QStrin
     options->debug = given.contains(QStringLiteral("debug"));
     options->json = given.contains(QStringLiteral("json"));
     options->benchWrite = given.contains(QStringLiteral("write"));
+    options->hex = given.contains(QStringLiteral("hex"));
+    if (given.contains(QStringLiteral("tag")) && !parseTagArgument(given.value(QStringLiteral("tag")), &options->tag, error))
+        return false;
     options->pluginPath = given.value(QStringLiteral("plugin"));
     options->connect = given.contains(QStringLiteral("connect"));
-    options->connection = given.value(QStringLiteral("connect"));
+    if (options->connect && !checkConnection(given.value(QStringLiteral("connect")), &options->connection, error))
+        return false;
     if (given.contains(QStringLiteral("station"))) {
         int station = 0;
         if (!parseNumber(QStringLiteral("station"), given.value(QStringLiteral("station")), 0, 255, &station, error))
@@ -212,7 +247,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     if (positionals.isEmpty()) {
-        result.error = QStringLiteral("no command given; commands: info, read, write, poll, bench (see --help)");
+        result.error = QStringLiteral("no command given; %1").arg(QLatin1String(commandList));
         return result;
     }
     const CommandEntry* entry = nullptr;
@@ -221,11 +256,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             entry = &candidate;
     }
     if (!entry) {
-        result.error = QStringLiteral("unknown command '%1'; commands: info, read, write, poll, bench (see --help)")
-                           .arg(positionals.first());
+        result.error = QStringLiteral("unknown command '%1'; %2").arg(positionals.first(), QLatin1String(commandList));
         return result;
     }
     result.options.command = entry->command;
+    if (entry->command == Command::Scan)
+        result.options.tag = TagSpec{QStringLiteral("4x0"), UInt16, 1}; // unless --tag says otherwise
     if (entry->command == Command::Help) {
         result.ok = true;
         return result;

@@ -9,7 +9,7 @@
 
 namespace vane::host {
 
-enum class Command { Help, Info, Read, Write, Poll, Bench };
+enum class Command { Help, Info, Read, Write, Poll, Bench, Scan };
 
 // Everything the command line asks for, checked and converted; nothing here needs the plug-in.
 struct Options {
@@ -20,6 +20,7 @@ struct Options {
     QString station = QStringLiteral("1");
     bool debug = false;
     bool json = false;
+    bool hex = false;              // register values in hex
 
     TagSpec tag;                   // read, write, bench
     QVariant values;               // write and bench --write: the element list to send
@@ -28,6 +29,8 @@ struct Options {
     int cycles = 0;                // 0: until interrupted
     int iterations = 100;
     bool benchWrite = false;
+    int firstStation = 1;          // scan: the stations asked, tag holds what they are asked for
+    int lastStation = 247;
 };
 
 struct ParsedCommandLine {

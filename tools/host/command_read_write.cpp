@@ -6,6 +6,7 @@
 #include "console.h"
 #include "contract/CDriveBaseClass.h"
 #include "exit_codes.h"
+#include "driver_log.h"
 #include "json_writer.h"
 
 namespace vane::host {
@@ -19,7 +20,7 @@ int report(TimedRecord& result, const Options& options, const QString& command)
     if (options.json)
         printLine(recordJson(result, command));
     else
-        printLine(recordLines(result).join(QLatin1Char('\n')));
+        printLine(recordLines(result, options.hex).join(QLatin1Char('\n')));
     return result.record.status == 0 ? ExitOk : ExitTransactionFailed;
 }
 
@@ -29,10 +30,12 @@ TimedRecord timedRead(CDriveBaseClass& driver, const TagSpec& tag)
 {
     // The panel runtime runs its event loop between requests; drivers may have work queued there.
     QCoreApplication::processEvents();
+    forgetLastAnswer();
     QElapsedTimer timer;
     timer.start();
     TimedRecord result{driver.ReadVariable(tag.address, tag.type, tag.count), 0};
     result.roundTripMs = millisecondsSince(timer);
+    result.exception = lastAnswerException();
     return result;
 }
 
@@ -40,10 +43,12 @@ TimedRecord timedWrite(CDriveBaseClass& driver, const TagSpec& tag, const CLabel
 {
     // The panel runtime runs its event loop between requests; drivers may have work queued there.
     QCoreApplication::processEvents();
+    forgetLastAnswer();
     QElapsedTimer timer;
     timer.start();
     TimedRecord result{driver.WriteVariable(tag.address, tag.type, values, tag.count), 0};
     result.roundTripMs = millisecondsSince(timer);
+    result.exception = lastAnswerException();
     return result;
 }
 
@@ -62,17 +67,28 @@ int runInfo(CDriveBaseClass& driver, const Options& options)
     const QString name = driver.getDriveName();
     const QString version = driver.getversion_number();
     const QString build = driver.DebugCmd(BuildTime);
+    const QString tools = QStringLiteral(VANE_PACKAGE_VERSION);
     if (options.json) {
         JsonObject json;
         json.addString("command", QStringLiteral("info"))
             .addString("plugin", options.pluginPath)
             .addString("name", name)
             .addString("version", version)
-            .addString("build", build);
+            .addString("build", build)
+            .addString("tools_version", tools);
+        if (options.connect)
+            json.addString("connection", options.connection).addBool("connected", true);
         printLine(json.toString());
     } else {
-        printLine(QStringLiteral("plug-in    %1\nname       %2\nversion    %3\nbuild      %4")
-                      .arg(options.pluginPath, name, version, build));
+        QString text = QStringLiteral("plug-in         %1\n"
+                                      "driver name     %2   (getDriveName)\n"
+                                      "driver version  %3   (getversion_number: the driver's own version)\n"
+                                      "driver build    %4   (DebugCmd(BuildTime): version and time of its build)\n"
+                                      "vane-host       %5   (package version of these tools)")
+                           .arg(options.pluginPath, name, version, build, tools);
+        if (options.connect)
+            text += QStringLiteral("\nconnection      %1   connected").arg(options.connection);
+        printLine(text);
     }
     return ExitOk;
 }

@@ -13,6 +13,7 @@ int runRead(CDriveBaseClass& driver, const Options& options);
 int runWrite(CDriveBaseClass& driver, const Options& options);
 int runPoll(CDriveBaseClass& driver, const Options& options);
 int runBench(CDriveBaseClass& driver, const Options& options);
+int runScan(CDriveBaseClass& driver, const Options& options);
 
 // One timed request through the interface; shared by the commands.
 TimedRecord timedRead(CDriveBaseClass& driver, const TagSpec& tag);

@@ -20,6 +20,7 @@ int runCommand(CDriveBaseClass& driver, const Options& options)
     case Command::Poll: return runPoll(driver, options);
     case Command::Bench: return runBench(driver, options);
     case Command::Info: return runInfo(driver, options);
+    case Command::Scan: return runScan(driver, options);
     case Command::Help: break;
     }
     return ExitUsage;
@@ -36,10 +37,10 @@ int runHost(const Options& options)
         return ExitPluginLoad;
     }
     CDriveBaseClass& driver = *plugin.driver;
-    if (options.debug)
+    // The answer dumps of the debug output name Modbus exceptions; the lines are shown only with
+    // --debug. A bench measures the driver as the runtime uses it, without them.
+    if (options.debug || options.command != Command::Bench)
         driver.DebugCmd(StartDebug);
-    if (options.command == Command::Info)
-        return runInfo(driver, options);
 
     driver.SetConnectPar(options.station);
     if (options.connect) {

@@ -23,13 +23,13 @@ QString roundTripText(double ms) { return QString::number(ms, 'f', 2); }
 
 } // namespace
 
-QStringList renderTable(int cycle, int intervalMs, const QList<PollRow>& rows, int width)
+QStringList renderTable(int cycle, int intervalMs, const QList<PollRow>& rows, int width, const QString& note)
 {
     const QStringList header = {QStringLiteral("address"), QStringLiteral("type"), QStringLiteral("count"),
                                 QStringLiteral("status"), QStringLiteral("rtt ms"), QStringLiteral("values")};
     QList<QStringList> cells;
     for (const PollRow& row : rows) {
-        cells.append({row.address, row.type, QString::number(row.count), statusText(row.status),
+        cells.append({row.address, row.type, QString::number(row.count), statusText(row.status, row.exception),
                       roundTripText(row.roundTripMs), row.values.isEmpty() ? QStringLiteral("-") : row.values});
     }
     QVector<int> widths(header.size());
@@ -51,7 +51,10 @@ QStringList renderTable(int cycle, int intervalMs, const QList<PollRow>& rows, i
     };
 
     QStringList lines;
-    lines.append(cut(QStringLiteral("cycle %1, every %2 ms (Ctrl-C stops)").arg(cycle).arg(intervalMs), width));
+    QString title = QStringLiteral("cycle %1, every %2 ms (Ctrl-C stops)").arg(cycle).arg(intervalMs);
+    if (!note.isEmpty())
+        title += QStringLiteral("  |  ") + note;
+    lines.append(cut(title, width));
     lines.append(joinRow(header));
     for (const QStringList& fields : cells)
         lines.append(joinRow(fields));
@@ -64,7 +67,7 @@ QString renderPlainLine(int cycle, const PollRow& row)
         .arg(cycle)
         .arg(row.address, row.type)
         .arg(row.count)
-        .arg(statusText(row.status), roundTripText(row.roundTripMs),
+.arg(statusText(row.status, row.exception), roundTripText(row.roundTripMs),
              row.values.isEmpty() ? QStringLiteral("-") : row.values);
 }
 

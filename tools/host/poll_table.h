@@ -14,11 +14,13 @@ struct PollRow {
     int status = 1;
     QString values;
     double roundTripMs = 0;
+    int exception = -1; // of an exception answer
 };
 
 // The table of one cycle: a title line, a header, one row per tag, columns aligned. Lines longer
-// than `width` columns are cut with "..." (width 0: no limit).
-QStringList renderTable(int cycle, int intervalMs, const QList<PollRow>& rows, int width);
+// than `width` columns are cut with "..." (width 0: no limit). A note (the link's state) goes on
+// the title line.
+QStringList renderTable(int cycle, int intervalMs, const QList<PollRow>& rows, int width, const QString& note = {});
 
 // One self-contained line per tag and cycle, for pipes and files.
 QString renderPlainLine(int cycle, const PollRow& row);

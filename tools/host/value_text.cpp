@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <cstring>
 #include <limits>
 #include <type_traits>
 
@@ -161,8 +162,44 @@ bool parseValues(DataType type, const QStringList& texts, QVariant* list, QStrin
     return ok;
 }
 
+namespace {
+
+// The bit pattern of a value of T's width, "0x" and upper-case digits.
+template <typename T>
+QString hexText(T value)
+{
+    using Bits = std::conditional_t<sizeof(T) == 1, quint8, std::conditional_t<sizeof(T) == 2, quint16,
+                 std::conditional_t<sizeof(T) == 4, quint32, quint64>>>;
+    Bits bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return QStringLiteral("0x") + QString::number(bits, 16).toUpper().rightJustified(2 * sizeof bits, QLatin1Char('0'));
+}
+
+QStringList formatHexValues(CLabelVariable& record)
+{
+    const auto hex = [](auto v) { return hexText(v); };
+    switch (elementKindOf(record.type)) {
+    case ElementKind::Int8: return collect(record, &CLabelVariable::atInt8, hex);
+    case ElementKind::UInt8: return collect(record, &CLabelVariable::atUInt8, hex);
+    case ElementKind::Int16: return collect(record, &CLabelVariable::atInt16, hex);
+    case ElementKind::UInt16: return collect(record, &CLabelVariable::atUInt16, hex);
+    case ElementKind::Int32: return collect(record, &CLabelVariable::atInt32, hex);
+    case ElementKind::UInt32: return collect(record, &CLabelVariable::atUInt32, hex);
+    case ElementKind::Int64: return collect(record, &CLabelVariable::atInt64, hex);
+    case ElementKind::UInt64: return collect(record, &CLabelVariable::atUInt64, hex);
+    case ElementKind::Float: return collect(record, &CLabelVariable::atFloat, hex);
+    case ElementKind::Double: return collect(record, &CLabelVariable::atDouble, hex);
+    default: return {};
+    }
+}
+
+} // namespace
+
 QStringList formatValues(CLabelVariable& record, ValueStyle style)
 {
+    if (style == ValueStyle::Hex && elementKindOf(record.type) != ElementKind::Bool
+        && elementKindOf(record.type) != ElementKind::String)
+        return formatHexValues(record);
     const auto number = [](auto v) { return QString::number(v); };
     switch (elementKindOf(record.type)) {
     case ElementKind::None: return {};

@@ -15,11 +15,12 @@ namespace vane::host {
 // decimal or exponent notation, nan and inf. On failure returns false and sets *error to one line.
 bool parseValues(DataType type, const QStringList& texts, QVariant* list, QString* error);
 
-enum class ValueStyle { Text, Json };
+enum class ValueStyle { Text, Json, Hex };
 
 // The elements a record holds, read through its typed accessors for the record's type. Text style
 // prints bools as 1/0, Json style as true/false and non-finite floats as null. A record whose value
-// holds no list of that type (a failed read) gives an empty list.
+// holds no list of that type (a failed read) gives an empty list. Hex style prints integers and
+// floats as the bit pattern of their width (-1 as Int16 is 0xFFFF, 1.0 as Float 0x3F800000).
 QStringList formatValues(CLabelVariable& record, ValueStyle style);
 
 } // namespace vane::host

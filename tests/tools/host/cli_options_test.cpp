@@ -111,7 +111,7 @@ TEST(CommandLine, BadCommandsAndOptions)
     EXPECT_TRUE(refused({"read", "4x0", "UInt16", "--plugin"}).contains(QStringLiteral("--plugin needs a value")));
     EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "--json=yes"}).contains(QStringLiteral("takes no value")));
     EXPECT_TRUE(refused({"-p", "x.so", "read", "4x0", "UInt16", "--cycles", "2"}).contains(QStringLiteral("--cycles does not apply to read")));
-    EXPECT_TRUE(refused({"-p", "x.so", "info", "-c", "1.2.3.4:5"}).contains(QStringLiteral("does not apply to info")));
+    EXPECT_TRUE(refused({"-p", "x.so", "info", "--hex"}).contains(QStringLiteral("--hex does not apply to info")));
     EXPECT_TRUE(refused({"read", "4x0", "UInt16"}).contains(QStringLiteral("no plug-in given")));
     EXPECT_TRUE(refused({"-p", "x.so", "info", "extra"}).contains(QStringLiteral("no arguments")));
 }
@@ -145,4 +145,33 @@ TEST(CommandLine, NumericOptionsAreCheckedAgainstTheirRanges)
     EXPECT_TRUE(refused({"-p", "x.so", "--cycles", "0", "poll", "4x0:UInt16"}).contains(QStringLiteral("--cycles")));
     EXPECT_TRUE(refused({"-p", "x.so", "-n", "0", "bench", "4x0", "UInt16"}).contains(QStringLiteral("--iterations")));
     EXPECT_TRUE(refused({"-p", "x.so", "-n", "many", "bench", "4x0", "UInt16"}).contains(QStringLiteral("--iterations")));
+}
+
+// The drivers take "Even" as no parity and keep the port's old setting for values they do not
+// know, so the host checks serial settings itself and hands on only the letter form.
+TEST(CommandLine, SerialSettingsAreCheckedAndParityWordsBecomeLetters)
+{
+    const auto connection = [](const char* text) {
+        return accepted({"-p", "x.so", "-c", text, "read", "4x0", "UInt16"}).connection;
+    };
+    EXPECT_EQ(connection("/dev/ttyUSB0,9600,8,1,Even"), QStringLiteral("/dev/ttyUSB0,9600,8,1,E"));
+    EXPECT_EQ(connection("/dev/ttyUSB0:x,115200,7,2,odd"), QStringLiteral("/dev/ttyUSB0:x,115200,7,2,O"));
+    EXPECT_EQ(connection("/dev/ttyS1,1200,5,1,none"), QStringLiteral("/dev/ttyS1,1200,5,1,N"));
+    EXPECT_EQ(connection("127.0.0.1:502"), QStringLiteral("127.0.0.1:502"));
+    for (const char* bad : {"/dev/ttyS1,9601,8,1,N", "/dev/ttyS1,9600,9,1,N", "/dev/ttyS1,9600,4,1,N",
+                            "/dev/ttyS1,9600,8,3,N", "/dev/ttyS1,9600,8,1,X", "/dev/ttyS1,9600,8,1", ",9600,8,1,N"})
+        EXPECT_TRUE(refused({"-p", "x.so", "-c", bad, "read", "4x0", "UInt16"}).contains(QStringLiteral("bad serial settings"))) << bad;
+}
+
+TEST(CommandLine, ScanTakesAStationRangeAndATag)
+{
+    const Options whole = accepted({"-p", "x.so", "scan"});
+    EXPECT_EQ(whole.firstStation, 1);
+    EXPECT_EQ(whole.lastStation, 247);
+    EXPECT_EQ(whole.tag.address, QStringLiteral("4x0"));
+    const Options some = accepted({"-p", "x.so", "scan", "3-9", "--tag", "3x7:Float"});
+    EXPECT_EQ(some.lastStation, 9);
+    EXPECT_EQ(some.tag.type, Float);
+    for (const char* bad : {"0-5", "5-3", "1-256", "1-2-3", "a-b"})
+        EXPECT_TRUE(refused({"-p", "x.so", "scan", bad}).contains(QStringLiteral("bad station range"))) << bad;
 }

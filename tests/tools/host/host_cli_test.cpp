@@ -117,7 +117,7 @@ TEST(HostConnect, RefusedParametersExitWithCode4)
                          ExitConnectFailed, "returned -4");
     expectOneLineRefusal(runHost({"-p", netvanePlugin(), "-c", "127.0.0.1:0", "read", "4x0", "UInt16"}),
                          ExitConnectFailed, "returned -1");
-    expectOneLineRefusal(runHost({"-p", serivanePlugin(), "-c", ",9600,8,1,N", "read", "4x0", "UInt16"}),
+    expectOneLineRefusal(runHost({"-p", serivanePlugin(), "-c", "/dev/vane-no-such-port,9600,8,1,N", "read", "4x0", "UInt16"}),
                          ExitConnectFailed, "returned -1");
 }
 

@@ -9,6 +9,7 @@
 
 #include "json_writer.h"
 #include "latency_stats.h"
+#include "modbus_exception.h"
 #include "poll_table.h"
 #include "record_report.h"
 #include "status_text.h"
@@ -146,4 +147,19 @@ TEST(PollTable, PlainLineCarriesTheWholeRow)
     EXPECT_EQ(renderPlainLine(3, row), QStringLiteral("cycle 3  4x0 Float x2  status 0 (done)  rtt 0.25 ms  values 1.5 2"));
     const PollRow failed{QStringLiteral("4x0"), QStringLiteral("Float"), 1, 9, QString(), 0};
     EXPECT_TRUE(renderPlainLine(1, failed).endsWith(QStringLiteral("values -")));
+}
+
+// The exception code sits after the function code: byte 8 of a TCP dump (MBAP header first),
+// byte 2 of an RTU dump (station address first).
+TEST(ModbusException, CodeOfAnExceptionAnswerIsFoundAndNamed)
+{
+    EXPECT_EQ(exceptionCodeOfAnswer("67c600000003018302", Framing::Tcp), 2);
+    EXPECT_EQ(exceptionCodeOfAnswer("018302c0f1", Framing::Rtu), 2);
+    EXPECT_EQ(exceptionCodeOfAnswer("0103024296b9a4", Framing::Rtu), -1) << "a normal answer";
+    EXPECT_EQ(exceptionCodeOfAnswer("018302c0f1", Framing::Tcp), -1) << "too short for a TCP frame";
+    EXPECT_EQ(exceptionCodeOfAnswer("", Framing::Rtu), -1);
+    EXPECT_EQ(exceptionText(0x0A), QStringLiteral("0A gateway path unavailable"));
+    EXPECT_EQ(exceptionText(0x0B), QStringLiteral("0B gateway target device failed to respond"));
+    EXPECT_EQ(statusText(7, 2), QStringLiteral("7 (exception answer 02 illegal data address)"));
+    EXPECT_EQ(statusText(8, 2), QStringLiteral("8 (no reply)")) << "only an exception answer carries one";
 }

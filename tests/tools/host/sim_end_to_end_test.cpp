@@ -143,10 +143,34 @@ TEST_F(HostAgainstDevice, RefusedRequestsShowTheirStatus)
     EXPECT_EQ(readOnly.exitCode, 1);
     EXPECT_EQ(jsonOf(readOnly).value("status").toInt(), 6);
 
-    // Outside the device's map: the device answers with an exception, which fails the checks.
-    const HostRun outside = runHost(tcp() + QStringList{"read", "4x5000", "UInt16", "--json"});
-    EXPECT_EQ(outside.exitCode, 1);
-    EXPECT_EQ(jsonOf(outside).value("status").toInt(), 7) << outside.describe().toStdString();
+    // Outside the device's map the device answers with exception 02; both drivers fail the
+    // transaction with status 7, and the host finds the code in the answers the drivers dump.
+    for (const QStringList& driver : {tcp(), rtu()}) {
+        for (const QStringList& request : {QStringList{"read", "4x5000", "UInt16"}, QStringList{"write", "4x5000", "UInt16", "1"}}) {
+            const HostRun outside = runHost(driver + request + QStringList{"--json"});
+            EXPECT_EQ(outside.exitCode, 1);
+            const QJsonObject json = jsonOf(outside);
+            EXPECT_EQ(json.value("status").toInt(), 7) << outside.describe().toStdString();
+            EXPECT_EQ(json.value("exception").toInt(), 2) << outside.describe().toStdString();
+            EXPECT_EQ(json.value("exception_name").toString(), QStringLiteral("illegal data address"));
+        }
+    }
+}
+
+TEST_F(HostAgainstDevice, ScanListsTheStationsThatAnswer)
+{
+    const HostRun run = runHost(rtu() + QStringList{"scan", "1-3", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << run.describe().toStdString();
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject station = QJsonDocument::fromJson(lines.at(i).toUtf8()).object();
+        EXPECT_EQ(station.value("station").toInt(), i + 1);
+        EXPECT_EQ(station.value("answered").toBool(), i == 0) << run.describe().toStdString();
+    }
+    const HostRun text = runHost(rtu() + QStringList{"scan", "1-2", "--tag", "4x48:UInt16"});
+    EXPECT_TRUE(text.out.contains(QStringLiteral("station   1  54321"))) << text.describe().toStdString();
+    EXPECT_FALSE(text.out.contains(QStringLiteral("station   2"))) << text.describe().toStdString();
 }
 
 TEST_F(HostAgainstDevice, PollPrintsEveryTagInEveryCycle)
