@@ -16,6 +16,7 @@ const Gloss glossary[] = {
     {"报文返回长度错误", "answer of the wrong length"},
     {"报文返回序号错误", "answer with the wrong transaction identifier"},
     {"报文校验码错误", "answer with a wrong CRC"},
+    {"返回的站号错误", "answer from another station (device address)"},
     {"Socket状态错误", "socket state error: the connection broke"},
     {"IP错误", "bad IP address: not a numeric address"},
     {"打开失败!", "the serial port could not be opened"},
