@@ -69,9 +69,7 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 # Build: the bench programs always, the plug-ins when they are measured from this build.
-if ! grep -qs '^VANE_BUILD_BENCH:BOOL=ON' "$build/CMakeCache.txt"; then
-  cmake -S . -B "$build" -DVANE_BUILD_BENCH=ON >/dev/null
-fi
+cmake -S . -B "$build" -DVANE_BUILD_BENCH=ON >/dev/null
 targets=(sbs_server sbs_client)
 mkdir -p "$build/lib"
 if [ "$(realpath -m "$plugins")" = "$(realpath -m "$build/lib")" ]; then

@@ -93,7 +93,7 @@ bool requestWithinTable(qint64 offset, AreaKind area, Direction direction, DataT
     return withinTable(offset, std::max<qint64>(count, frameQuantity(area, direction, type, count)));
 }
 
-CLabelVariable planRead(AreaKind area, DataType type, int count, const ReadTransaction& transaction)
+CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction transaction)
 {
     const bool registers = area == AreaKind::Registers;
     const bool decodable = decodes(area, type);
@@ -125,25 +125,25 @@ CLabelVariable planRead(AreaKind area, DataType type, int count, const ReadTrans
 }
 
 CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& values, int count,
-                         RegisterTypes registerTypes, const WriteTransaction& transaction)
+                         RegisterTypes registerTypes, RefusalTime refusalTime, WriteTransaction transaction)
 {
     CLabelVariable record(values);
+    const auto refuse = [&](int status) {
+        if (refusalTime == RefusalTime::Now)
+            record.timestamp = QDateTime::currentDateTime();
+        record.status = status;
+        return record;
+    };
     const bool registers = area == AreaKind::Registers;
     const codecs::TypeCodec codec = codecFor(type);
 
-    if (!registers && type != Bool && type != Int8 && type != UInt8) {
-        record.status = StatusBadAnswer;
-        return record;
-    }
-    if (registers && !(codec.encode && type != Bool && (registerTypes == RegisterTypes::All || isPlainRegisterType(type)))) {
-        record.status = StatusTypeNotHandled;
-        return record;
-    }
+    if (!registers && type != Bool && type != Int8 && type != UInt8)
+        return refuse(StatusBadAnswer);
+    if (registers && !(codec.encode && type != Bool && (registerTypes == RegisterTypes::All || isPlainRegisterType(type))))
+        return refuse(StatusTypeNotHandled);
     const int refused = quantityStatus(area, Direction::Write, type, count, true);
-    if (refused != StatusInitial) {
-        record.status = refused;
-        return record;
-    }
+    if (refused != StatusInitial)
+        return refuse(refused);
 
     const int bytes = byteLength(type, count, registers);
     int quantity = 0;    // coils, or the byte length of registers
@@ -161,14 +161,10 @@ CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& val
     }
 
     const int held = codec.held(values);
-    if (held < 0) {
-        record.status = StatusTypeNotHandled;
-        return record;
-    }
-    if (held < needed) {
-        record.status = StatusBadCount;
-        return record;
-    }
+    if (held < 0)
+        return refuse(StatusTypeNotHandled);
+    if (held < needed)
+        return refuse(StatusBadCount);
     QByteArray data;
     codec.encode(values, elements, &data);
 

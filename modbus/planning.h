@@ -2,9 +2,9 @@
 
 #include <QByteArray>
 
-#include <functional>
 
 #include "contract/data_type.h"
+#include "function_ref.h"
 #include "labelvalue/CLabelVariable.h"
 
 namespace vane::modbus {
@@ -29,23 +29,25 @@ bool requestWithinTable(qint64 offset, AreaKind area, Direction direction, DataT
 
 // One read transaction: (quantity, reply) -> transaction result. The quantity is the bit count
 // in the bit areas and the byte length in the register areas.
-using ReadTransaction = std::function<int(int quantity, QByteArray* reply)>;
+using ReadTransaction = FunctionRef<int(int quantity, QByteArray* reply)>;
 // One write transaction: (quantity, data) -> transaction result; quantity as for reads.
-using WriteTransaction = std::function<int(int quantity, const QByteArray& data)>;
+using WriteTransaction = FunctionRef<int(int quantity, const QByteArray& data)>;
 
 // Sizes the request, runs the one transaction, maps its result to a status and decodes the answer
 // with the type's codec. Refused before anything is sent: a request for nothing (status 2 when
 // the area does not decode the type, otherwise 4) or beyond the Modbus read limits (4). A type
 // the area cannot decode otherwise ends with status 2 after the transaction.
-CLabelVariable planRead(AreaKind area, DataType type, int count, const ReadTransaction& transaction);
+CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction transaction);
 
 enum class RegisterTypes { All, PlainOnly };
+// What a write refused before sending carries as its time: the refusal's, or the host's own.
+enum class RefusalTime { Now, Kept };
 
 // Encodes the record's elements and runs the one transaction. Refused before anything is sent,
-// keeping the record's timestamp, in this order: a type the area cannot encode (status 7 for
+// with the timestamp `refusalTime` says, in this order: a type the area cannot encode (status 7 for
 // coils, 2 for registers), a request for nothing or beyond the Modbus write limits (4), a value
 // that is not the type's list (2), or fewer elements than the write needs (4).
 CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& values, int count,
-                         RegisterTypes registerTypes, const WriteTransaction& transaction);
+                         RegisterTypes registerTypes, RefusalTime refusalTime, WriteTransaction transaction);
 
 } // namespace vane::modbus

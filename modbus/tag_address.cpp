@@ -3,38 +3,49 @@
 namespace vane::modbus {
 namespace {
 
-bool allDigits(const QString& text)
+constexpr int kPrefixLength = 2;
+
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+bool allDigits(const QChar* text, int length)
 {
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+    for (int i = 0; i < length; ++i)
+        if (!isDigit(text[i]))
             return false;
     return true;
 }
 
 Table tableOfPrefix(const QString& address)
 {
-    const QString prefix = address.left(2).toLower();
-    if (prefix == QLatin1String("0x"))
-        return Table::Coils;
-    if (prefix == QLatin1String("1x"))
-        return Table::DiscreteInputs;
-    if (prefix == QLatin1String("3x"))
-        return Table::InputRegisters;
-    if (prefix == QLatin1String("4x"))
-        return Table::HoldingRegisters;
-    return Table::None;
+    if (address.size() < kPrefixLength || address.at(1).toLower() != QLatin1Char('x'))
+        return Table::None;
+    switch (address.at(0).unicode()) {
+    case '0': return Table::Coils;
+    case '1': return Table::DiscreteInputs;
+    case '3': return Table::InputRegisters;
+    case '4': return Table::HoldingRegisters;
+    default: return Table::None;
+    }
 }
 
 } // namespace
 
 int offsetOf(const QString& address)
 {
-    const QString rest = address.mid(2);
-    if (rest.isEmpty())
+    const int length = address.size() - kPrefixLength;
+    if (length <= 0)
         return -1;
+    const QChar* digits = address.constData() + kPrefixLength;
+    // The usual case, plain digits that fit an int, without making a string of them.
+    if (length <= 9 && allDigits(digits, length)) {
+        int offset = 0;
+        for (int i = 0; i < length; ++i)
+            offset = offset * 10 + (digits[i].unicode() - '0');
+        return offset;
+    }
     bool ok = false;
-    const int offset = rest.toInt(&ok, 10);
-    if (!ok && allDigits(rest))
+    const int offset = QString(digits, length).toInt(&ok, 10);
+    if (!ok && allDigits(digits, length))
         return -1;
     return offset;
 }
@@ -42,8 +53,9 @@ int offsetOf(const QString& address)
 TagAddress parseTagAddress(const QString& address)
 {
     TagAddress tag;
-    const QString rest = address.mid(2);
-    tag.table = allDigits(rest) ? tableOfPrefix(address) : Table::None;
+    const int length = address.size() - kPrefixLength;
+    const bool digitsOnly = length <= 0 || allDigits(address.constData() + kPrefixLength, length);
+    tag.table = digitsOnly ? tableOfPrefix(address) : Table::None;
     tag.offset = offsetOf(address);
     return tag;
 }

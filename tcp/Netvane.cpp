@@ -1,6 +1,7 @@
 #include "Netvane.h"
 
 #include "contract/status.h"
+#include "modbus/area_dispatch.h"
 #include "modbus/build_info.h"
 #include "modbus/connection_string.h"
 #include "modbus/planning.h"
@@ -124,24 +125,11 @@ CLabelVariable Netvane::ReadVariable(QString address, DataType type)
 
 CLabelVariable Netvane::ReadVariable(QString address, DataType type, int count)
 {
-    CLabelVariable record;
-    record.timestamp = QDateTime::currentDateTime();
     int area = NoArea;
     int offset = 0;
     const int refused = checkRequest(address, type, count, Direction::Read, &area, &offset);
-    if (refused != StatusInitial) {
-        record.status = refused;
-    } else {
-        switch (area) {
-        case Area0x: record = Read_0x(offset, type, count, address); break;
-        case Area1x: record = Read_1x(offset, type, count, address); break;
-        case Area3x: record = Read_3x(offset, type, count, address); break;
-        case Area4x: record = Read_4x(offset, type, count, address); break;
-        }
-    }
-    record.address = address;
-    record.count = count;
-    record.type = type;
+    CLabelVariable record = readByArea(*this, refused, area, offset, type, count, address);
+    nameRecord(record, address, count, type);
     return record;
 }
 
@@ -150,24 +138,15 @@ CLabelVariable Netvane::WriteVariable(QString address, DataType type, CLabelVari
     return WriteVariable(address, type, values, 1);
 }
 
+// A write carries the time of its answer, or of its refusal.
 CLabelVariable Netvane::WriteVariable(QString address, DataType type, CLabelVariable values, int count)
 {
-    values.timestamp = QDateTime::currentDateTime();
     int area = NoArea;
     int offset = 0;
     const int refused = checkRequest(address, type, count, Direction::Write, &area, &offset);
-    if (refused != StatusInitial)
-        values.status = refused;
-    else if (area == Area0x)
-        values = Write_0x(offset, type, values, count);
-    else if (area == Area4x)
-        values = Write_4x(offset, type, values, count);
-    else
-        values.status = StatusReadOnly;
-    values.address = address;
-    values.count = count;
-    values.type = type;
-    return values;
+    CLabelVariable record = writeByArea(*this, refused, area, offset, type, values, count, RefusalTime::Now);
+    nameRecord(record, address, count, type);
+    return record;
 }
 
 CLabelVariable Netvane::Read_0x(int offset, DataType type, int count, QString address)
@@ -200,14 +179,14 @@ CLabelVariable Netvane::Read_4x(int offset, DataType type, int count, QString ad
 
 CLabelVariable Netvane::Write_0x(int offset, DataType type, CLabelVariable values, int count)
 {
-    return planWrite(AreaKind::Bits, type, values, count, RegisterTypes::All, [&](int coils, const QByteArray& data) {
+    return planWrite(AreaKind::Bits, type, values, count, RegisterTypes::All, RefusalTime::Now, [&](int coils, const QByteArray& data) {
         return link.WriteCoils0x(stationId, offset, coils, data);
     });
 }
 
 CLabelVariable Netvane::Write_4x(int offset, DataType type, CLabelVariable values, int count)
 {
-    return planWrite(AreaKind::Registers, type, values, count, RegisterTypes::All, [&](int bytes, const QByteArray& data) {
+    return planWrite(AreaKind::Registers, type, values, count, RegisterTypes::All, RefusalTime::Now, [&](int bytes, const QByteArray& data) {
         return link.WriteHoldingRegisters4x(stationId, offset, bytes, data);
     });
 }

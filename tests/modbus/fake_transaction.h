@@ -14,7 +14,7 @@ struct FakeTransaction {
     QByteArray sent;
     QDateTime calledAt;
 
-    vane::modbus::ReadTransaction reader()
+    auto reader()
     {
         return [this](int q, QByteArray* out) {
             record(q);
@@ -23,7 +23,7 @@ struct FakeTransaction {
         };
     }
 
-    vane::modbus::WriteTransaction writer()
+    auto writer()
     {
         return [this](int q, const QByteArray& data) {
             record(q);
