@@ -88,11 +88,14 @@ QVariant decode(const QByteArray& bytes, int n)
 {
     constexpr int width = sizeof(T);
     QList<T> elements;
+    elements.reserve(n);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const qint64 size = bytes.size();
     for (int i = 0; i < n; ++i) {
+        const qint64 first = static_cast<qint64>(i) * width;
         std::uint64_t bits = 0;
         for (int k = 0; k < width; ++k) {
-            const qint64 at = static_cast<qint64>(i) * width + k;
-            const std::uint64_t byte = at < bytes.size() ? static_cast<std::uint8_t>(bytes.at(static_cast<int>(at))) : 0;
+            const std::uint64_t byte = first + k < size ? data[first + k] : 0;
             bits |= byte << laneShift(O, width, k);
         }
         elements.append(fromBits<T>(bits));

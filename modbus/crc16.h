@@ -4,9 +4,13 @@
 
 namespace vane::modbus {
 
-// CRC-16/MODBUS over the first `length` bytes of `bytes`, computed bit by bit: start at 0xFFFF,
-// XOR each byte into the low byte, shift right eight times, XOR 0xA001 whenever a 1 is shifted out.
+// CRC-16/MODBUS over the first `length` bytes of `bytes`: start at 0xFFFF, XOR each byte into the
+// low byte, shift right eight times, XOR 0xA001 whenever a 1 is shifted out (the eight shifts are
+// computed together, without a table).
 // Positions at or beyond the end of `bytes` count as 0 bytes. Sent low byte first.
 unsigned short crc16Modbus(const QByteArray& bytes, int length);
+
+// The same over `length` bytes at `bytes`, going on from `start` (0xFFFF for a frame's first byte).
+unsigned short crc16Modbus(const char* bytes, int length, unsigned short start = 0xFFFF);
 
 } // namespace vane::modbus

@@ -32,7 +32,7 @@ PduRequest multipleWrite(int function, int start, int quantity, int byteCount, c
     request.function = function;
     request.start = start;
     request.quantity = quantity;
-    request.pdu.reserve(6 + byteCount);
+    request.pdu.reserve(kEnvelopeRoom + 6 + byteCount);
     request.pdu.append(static_cast<char>(function));
     appendWord(request.pdu, start);
     appendWord(request.pdu, quantity);
@@ -55,7 +55,7 @@ PduRequest readRequest(int function, int start, int quantity, int answerDataByte
     request.start = start;
     request.quantity = quantity;
     request.answerDataBytes = answerDataBytes;
-    request.pdu.reserve(5);
+    request.pdu.reserve(kEnvelopeRoom + 5);
     request.pdu.append(static_cast<char>(function));
     appendWord(request.pdu, start);
     appendWord(request.pdu, quantity);
@@ -80,6 +80,7 @@ PduRequest writeRegistersRequest(int start, int byteLength, const QByteArray& da
     request.function = WriteSingleRegister;
     request.start = start;
     request.quantity = 1;
+    request.pdu.reserve(kEnvelopeRoom + 5);
     request.pdu.append(static_cast<char>(WriteSingleRegister));
     appendWord(request.pdu, start);
     request.pdu.append(data.left(2));

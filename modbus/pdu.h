@@ -18,6 +18,10 @@ enum FunctionCode : unsigned char {
     WriteMultipleRegisters = 16,
 };
 
+// Room the builders leave around a PDU for the largest envelope (the MBAP header), so that framing
+// it needs no second buffer.
+constexpr int kEnvelopeRoom = 7;
+
 // One request and what a good answer to it looks like. `pdu` is empty when the request cannot be
 // made: a quantity of 0, beyond the Modbus limits, or running past the end of the table.
 struct PduRequest {

@@ -50,9 +50,23 @@ int characterTimeUs(const QSerialPort& port)
 
 qint64 wireTimeUs(const QSerialPort& port, int bytes) { return static_cast<qint64>(characterTimeUs(port)) * bytes; }
 
-int silenceUs(const QSerialPort& port) { return port.baudRate() > 19200 ? 1750 : characterTimeUs(port) * 7 / 2; }
+namespace {
 
-int frameGapUs(const QSerialPort& port) { return std::max(silenceUs(port), 2000); }
+int silenceOf(int baudRate, int characterUs) { return baudRate > 19200 ? 1750 : characterUs * 7 / 2; }
+
+int frameGapOf(int silence) { return std::max(silence, 2000); }
+
+} // namespace
+
+int silenceUs(const QSerialPort& port) { return silenceOf(port.baudRate(), characterTimeUs(port)); }
+
+int frameGapUs(const QSerialPort& port) { return frameGapOf(silenceUs(port)); }
+
+LineTimes::LineTimes(const QSerialPort& port)
+    : characterUs(characterTimeUs(port)), silenceUs(silenceOf(port.baudRate(), characterUs)),
+      frameGapUs(frameGapOf(silenceUs))
+{
+}
 
 void LineDiscipline::lineBusyUntil(qint64 usFromNow)
 {

@@ -26,6 +26,16 @@ int silenceUs(const QSerialPort& port);
 // the system's timers and USB adapters cannot tell shorter pauses apart reliably.
 int frameGapUs(const QSerialPort& port);
 
+// The times above at the port's present settings, read off the port once.
+struct LineTimes {
+    int characterUs = 0;
+    int silenceUs = 0;
+    int frameGapUs = 0;
+
+    explicit LineTimes(const QSerialPort& port);
+    qint64 wireUs(int bytes) const { return static_cast<qint64>(characterUs) * bytes; }
+};
+
 // Keeps a serial line's requests apart from everything else on it: a request is written only
 // after the line has been quiet for t3.5 (and after any turnaround delay a broadcast asked for).
 class LineDiscipline {

@@ -41,17 +41,23 @@ void SerialTransport::close()
 
 void SerialTransport::discardStale()
 {
-    incoming.clear();
+    dropBuffered();
     if (!serial->isOpen())
         return;
-    if (serial->bytesAvailable() > 0) {
-        serial->readAll();
-        line.byteSeen();
-    }
     DescriptorState state;
     state.zeroReadEnds = false;
     if (readWaiting(serial->handle(), nullptr, state) > 0)
         line.byteSeen();
+}
+
+void SerialTransport::dropBuffered()
+{
+    incoming.clear();
+    // What the port took in between exchanges answered nobody now asking.
+    if (serial->isOpen() && serial->bytesAvailable() > 0) {
+        serial->readAll();
+        line.byteSeen();
+    }
 }
 
 bool SerialTransport::readyForRequest()
@@ -64,16 +70,15 @@ bool SerialTransport::readyForRequest()
     return true;
 }
 
-bool SerialTransport::writeOnQuietLine(const QByteArray& request, int writeTimeoutMs)
+bool SerialTransport::writeOnQuietLine(const QByteArray& request, int writeTimeoutMs, const LineTimes& times)
 {
-    discardStale();
-    const int longestFrameMs = ceilMs(wireTimeUs(*serial, kLongestFrameBytes));
-    line.awaitQuietLine(serial->handle(), silenceUs(*serial), longestFrameMs + kQuietLineSlackMs);
+    dropBuffered();
+    const int longestFrameMs = ceilMs(times.wireUs(kLongestFrameBytes));
+    line.awaitQuietLine(serial->handle(), times.silenceUs, longestFrameMs + kQuietLineSlackMs);
     DescriptorState state;
-    state.zeroReadEnds = false;
     const bool written = writeAll(serial->handle(), request, writeTimeoutMs, state);
     // The request occupies the line for its wire time after the system took it.
-    line.lineBusyUntil(wireTimeUs(*serial, request.size()));
+    line.lineBusyUntil(times.wireUs(request.size()));
     return written;
 }
 
@@ -83,16 +88,18 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
     answer.clear();
     if (!readyForRequest())
         return false;
+    const LineTimes times(*serial);
     QElapsedTimer clock;
-    writeOnQuietLine(request, timing.writeTimeoutMs);
+    writeOnQuietLine(request, timing.writeTimeoutMs, times);
     clock.start();
 
     // The answer cannot begin before the request has reached the device, and takes its own wire time.
     const int expectedBytes = shape.expectedSize > 0 ? shape.expectedSize : kLongestFrameBytes;
     AnswerTiming onLine = timing;
-    onLine.firstByteMs += ceilMs(wireTimeUs(*serial, request.size()));
-    onLine.collectMs += ceilMs(wireTimeUs(*serial, expectedBytes));
-    onLine.quietEndUs = frameGapUs(*serial);
+    onLine.firstByteMs += ceilMs(times.wireUs(request.size()));
+    onLine.collectMs += ceilMs(times.wireUs(expectedBytes));
+    onLine.quietEndUs = times.frameGapUs;
+    answer.reserve(expectedBytes);
     DescriptorState state;
     state.zeroReadEnds = false;
     collectAnswer(serial->handle(), answer, shape, onLine, clock, state);
@@ -107,9 +114,10 @@ bool SerialTransport::send(const QByteArray& request, int writeTimeoutMs)
 {
     if (!readyForRequest())
         return false;
-    const bool written = writeOnQuietLine(request, writeTimeoutMs);
+    const LineTimes times(*serial);
+    const bool written = writeOnQuietLine(request, writeTimeoutMs, times);
     // The port takes the bytes at once; the frame is on the wire after its wire time.
-    QThread::usleep(static_cast<unsigned long>(wireTimeUs(*serial, request.size())));
+    QThread::usleep(static_cast<unsigned long>(times.wireUs(request.size())));
     line.byteSeen();
     line.holdNextRequest(static_cast<qint64>(kBroadcastTurnaroundMs) * 1000);
     return written;

@@ -44,7 +44,8 @@ private:
 
     // Opens the port for a request when it is opened per exchange; false when it is not open.
     bool readyForRequest();
-    bool writeOnQuietLine(const QByteArray& request, int writeTimeoutMs);
+    bool writeOnQuietLine(const QByteArray& request, int writeTimeoutMs, const LineTimes& times);
+    void dropBuffered();
 };
 
 } // namespace vane::modbus

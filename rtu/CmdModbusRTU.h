@@ -85,8 +85,8 @@ private:
 
     // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
     QByteArray exchangeExpecting(const QByteArray& frame, int stationId, int answerSize);
-    int readTransaction(const vane::modbus::PduRequest& request, int stationId, const QString& name, QByteArray* out);
-    int writeTransaction(const vane::modbus::PduRequest& request, int stationId, const char* area, int offset,
+    int readTransaction(vane::modbus::PduRequest request, int stationId, const QString& name, QByteArray* out);
+    int writeTransaction(vane::modbus::PduRequest request, int stationId, const char* area, int offset,
                          int length);
     int broadcast(const QByteArray& frame);
 };

@@ -76,12 +76,12 @@ int CmdModbusRTU::ReadInputRegisters3x(int stationId, int offset, int bytes, QSt
     return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes), stationId, name, out);
 }
 
-int CmdModbusRTU::readTransaction(const PduRequest& request, int stationId, const QString& name, QByteArray* out)
+int CmdModbusRTU::readTransaction(PduRequest request, int stationId, const QString& name, QByteArray* out)
 {
     // Nothing that Modbus cannot carry goes on the wire.
     if (!request.valid())
         return -1;
-    const QByteArray frame = rtuFrame(stationId, request.pdu);
+    const QByteArray frame = rtuFrame(stationId, std::move(request.pdu));
     if (Connection_status() == -3)
         return -3;
     return Message_parsing(frame, out, stationId, request.answerDataBytes, name);
@@ -138,11 +138,11 @@ int CmdModbusRTU::WriteHoldingRegisters4x(int stationId, int offset, int bytes, 
     return writeTransaction(writeRegistersRequest(offset, bytes, data), stationId, "4x", offset, bytes);
 }
 
-int CmdModbusRTU::writeTransaction(const PduRequest& request, int stationId, const char* area, int offset, int length)
+int CmdModbusRTU::writeTransaction(PduRequest request, int stationId, const char* area, int offset, int length)
 {
     if (!request.valid())
         return -1;
-    const QByteArray frame = rtuFrame(stationId, request.pdu);
+    const QByteArray frame = rtuFrame(stationId, std::move(request.pdu));
     if (Connection_status() == -3)
         return -3;
 

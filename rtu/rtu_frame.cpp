@@ -8,16 +8,13 @@ namespace {
 constexpr int kShortestAnswer = 5; // address, function, one byte, CRC
 }
 
-QByteArray rtuFrame(int address, const QByteArray& pdu)
+QByteArray rtuFrame(int address, QByteArray pdu)
 {
-    QByteArray frame;
-    frame.reserve(pdu.size() + 3);
-    frame.append(static_cast<char>(address & 0xFF));
-    frame.append(pdu);
-    const unsigned short crc = modbus::crc16Modbus(frame, frame.size());
-    frame.append(static_cast<char>(crc & 0xFF));
-    frame.append(static_cast<char>(crc >> 8));
-    return frame;
+    pdu.prepend(static_cast<char>(address & 0xFF));
+    const unsigned short crc = modbus::crc16Modbus(pdu.constData(), pdu.size());
+    const char sealed[2] = {static_cast<char>(crc & 0xFF), static_cast<char>(crc >> 8)};
+    pdu.append(sealed, 2);
+    return pdu;
 }
 
 bool crcMatches(const QByteArray& frame)
@@ -25,7 +22,7 @@ bool crcMatches(const QByteArray& frame)
     const int covered = frame.size() - 2;
     if (covered < 0)
         return false;
-    const unsigned short crc = modbus::crc16Modbus(frame, covered);
+    const unsigned short crc = modbus::crc16Modbus(frame.constData(), covered);
     return static_cast<unsigned char>(frame.at(covered)) == (crc & 0xFF)
         && static_cast<unsigned char>(frame.at(covered + 1)) == (crc >> 8);
 }

@@ -6,8 +6,9 @@
 
 namespace vane::rtu {
 
-// A frame carrying `pdu` to device `address` (its low 8 bits), sealed with its CRC.
-QByteArray rtuFrame(int address, const QByteArray& pdu);
+// A frame carrying `pdu` to device `address` (its low 8 bits), sealed with its CRC; built around
+// the PDU's own bytes.
+QByteArray rtuFrame(int address, QByteArray pdu);
 
 // The frame's last two bytes are the CRC of all bytes before them.
 bool crcMatches(const QByteArray& frame);

@@ -76,8 +76,8 @@ private:
                             const QByteArray& bytes) const;
     // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
     QByteArray exchangeExpecting(const QByteArray& frame, int answerSize);
-    int readTransaction(const vane::modbus::PduRequest& request, int stationId, const QString& name, QByteArray* out);
+    int readTransaction(vane::modbus::PduRequest request, int stationId, const QString& name, QByteArray* out);
     // Sends a write request, logs it and its answer (`area` and `offset` name its start), judges the answer.
-    int writeTransaction(const vane::modbus::PduRequest& request, int stationId, const char* area, int offset,
+    int writeTransaction(vane::modbus::PduRequest request, int stationId, const char* area, int offset,
                          int length);
 };

@@ -76,12 +76,12 @@ int CmdModbusTCP::ReadInputRegisters3x(int stationId, int offset, int bytes, QSt
     return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes), stationId, name, out);
 }
 
-int CmdModbusTCP::readTransaction(const PduRequest& request, int stationId, const QString& name, QByteArray* out)
+int CmdModbusTCP::readTransaction(PduRequest request, int stationId, const QString& name, QByteArray* out)
 {
     // Nothing that Modbus cannot carry goes on the wire.
     if (!request.valid())
         return -1;
-    return Message_parsing(mbapFrame(stationId, request.pdu), out, stationId, request.answerDataBytes, name);
+    return Message_parsing(mbapFrame(stationId, std::move(request.pdu)), out, stationId, request.answerDataBytes, name);
 }
 
 int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength, QString name)
@@ -135,11 +135,11 @@ int CmdModbusTCP::WriteHoldingRegisters4x(int stationId, int offset, int bytes, 
     return writeTransaction(writeRegistersRequest(offset, bytes, data), stationId, "4x", offset, bytes);
 }
 
-int CmdModbusTCP::writeTransaction(const PduRequest& request, int stationId, const char* area, int offset, int length)
+int CmdModbusTCP::writeTransaction(PduRequest request, int stationId, const char* area, int offset, int length)
 {
     if (!request.valid())
         return -1;
-    const QByteArray frame = mbapFrame(stationId, request.pdu);
+    const QByteArray frame = mbapFrame(stationId, std::move(request.pdu));
     const auto start = [&] { return QLatin1String(area) + QString::number(offset); };
     if (debugFlag)
         logDebug(transactionLine("lib[ModbusTCP]写命令 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, start(), length, frame));

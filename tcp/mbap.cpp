@@ -10,18 +10,15 @@ namespace {
 constexpr int kLengthEnd = 6;
 } // namespace
 
-QByteArray mbapFrame(int unitId, const QByteArray& pdu)
+QByteArray mbapFrame(int unitId, QByteArray pdu)
 {
     const int length = pdu.size() + 1;
-    QByteArray frame;
-    frame.reserve(kMbapHeaderSize + pdu.size());
     const char high = static_cast<char>(std::rand() & 0xFF);
     const char low = static_cast<char>(std::rand() & 0xFF);
     const char header[kMbapHeaderSize] = {high, low, 0, 0, static_cast<char>((length >> 8) & 0xFF),
                                           static_cast<char>(length & 0xFF), static_cast<char>(unitId & 0xFF)};
-    frame.append(header, kMbapHeaderSize);
-    frame.append(pdu);
-    return frame;
+    pdu.prepend(header, kMbapHeaderSize);
+    return pdu;
 }
 
 int mbapAnswerSize(const QByteArray& received, int, int expectedSize)

@@ -11,8 +11,9 @@ namespace vane::tcp {
 constexpr int kMbapHeaderSize = 7;
 
 // A frame carrying `pdu` to unit `unitId` (its low 8 bits), under a fresh transaction identifier
-// drawn from the runtime library's random generator, high byte first.
-QByteArray mbapFrame(int unitId, const QByteArray& pdu);
+// drawn from the runtime library's random generator, high byte first. The header goes in front of
+// the PDU's own bytes, in the room the PDU builders leave.
+QByteArray mbapFrame(int unitId, QByteArray pdu);
 
 // Where an answer ends: its length field tells once six bytes are in; the size the transaction
 // expects (0: not known) ends it as well, so an answer whose length field is wrong but whose size
