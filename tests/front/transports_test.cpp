@@ -74,7 +74,7 @@ DRIVER_TEST(Transports, TheLastConnectDecidesWhichTransportCarriesTheRequests)
 // arrive behind its tail. The request waits until the line has been quiet for t3.5.
 DRIVER_TEST(Transports, ASerialRequestWaitsUntilTheTailOfALateAnswerHasPassed)
 {
-    // At 1200 baud t3.5 is 29 ms, far above the relay's scheduling hiccups.
+    // At 1200 baud t3.5 is 29 ms, well above the usual scheduling pauses of the relay's thread.
     SlowPtyRelay line(1200);
     ASSERT_TRUE(line.isReady());
     // Beyond the answer wait of either driver on a serial line.
