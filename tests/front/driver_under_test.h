@@ -1,6 +1,8 @@
 #pragma once
 
 // The driver class a front test executable is built for, with what differs between the two.
+#include "tests/support/request_framer.h"
+
 #if defined(VANE_FRONT_NETVANE)
 #include "tcp/Netvane.h"
 using Driver = Netvane;
@@ -14,6 +16,8 @@ struct DriverFacts {
     static constexpr int disconnectWithoutLink = -1;
     static constexpr int noLinkStatus = 8; // the TCP transactions report a closed link as no answer
     static constexpr int coils = 1, discreteInputs = 2, holdingRegisters = 3, inputRegisters = 4;
+    // The frames it writes, on a socket and on a serial line alike.
+    static constexpr vanetest::Framing framing = vanetest::Framing::Mbap;
 };
 #elif defined(VANE_FRONT_SERIVANE)
 #include "rtu/Serivane.h"
@@ -27,6 +31,7 @@ struct DriverFacts {
     static constexpr int disconnectWithoutLink = 1;
     static constexpr int noLinkStatus = 9;
     static constexpr int discreteInputs = 1, coils = 2, inputRegisters = 3, holdingRegisters = 4;
+    static constexpr vanetest::Framing framing = vanetest::Framing::Rtu;
 };
 #else
 #error "define VANE_FRONT_NETVANE or VANE_FRONT_SERIVANE"

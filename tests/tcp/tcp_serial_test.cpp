@@ -144,3 +144,27 @@ TEST(SerialAtWireRate, AnswerTricklingInAt1200BaudIsCollectedWhole)
     }
     EXPECT_EQ(device->requestCount(), 2);
 }
+
+TEST(SerialAtWireRate, TheLongestAnswerWithAPauseInsideIsCollectedWhole)
+{
+    // At 9600 baud the 259 bytes of 125 registers take 270 ms on the wire; USB adapters hand such
+    // an answer over in pieces, with pauses of 10 to 20 ms between them.
+    SlowPtyRelay line(9600);
+    ASSERT_TRUE(line.isReady());
+    auto device = FakeDevice::openSerial(line.pathB(), Framing::Mbap, [&line](const QByteArray& request) {
+        const QByteArray answer = mbapPatternAnswer(request);
+        const int half = answer.size() / 2;
+        // The second half leaves 16 ms after the line has carried the first.
+        const int pauseMs = static_cast<int>(half * line.characterTimeNs() / 1000000) + 16;
+        return Replies{Reply::send(answer.left(half)), Reply::send(answer.mid(half), pauseMs)};
+    });
+    ASSERT_TRUE(device->isReady());
+    Netvane driver;
+    ASSERT_EQ(driver.ConnectDrive(QString::fromStdString(line.pathA()) + ",9600,8,1,N"), 0);
+    const CLabelVariable record = driver.ReadVariable("4x100", UInt16, 125);
+    ASSERT_EQ(record.status, 0);
+    QList<unsigned short> expected;
+    for (int i = 0; i < 125; ++i)
+        expected << patternRegister(100 + i);
+    EXPECT_EQ(record.value.value<QList<unsigned short>>(), expected);
+}
