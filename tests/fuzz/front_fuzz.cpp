@@ -1,0 +1,197 @@
+// A driver front (Netvane or Serivane, chosen at build time) with requests made of arbitrary
+// tag addresses, types, counts and values, and arbitrary connection strings, without a device:
+// the driver is never connected, so a request that passes the front's checks ends in its
+// transaction without a transport. The request frame the transaction built is taken from the
+// driver's debug log; it must stay inside the Modbus limits (reads up to 2000 bits / 125
+// registers, writes up to 1968 coils / 123 registers) and inside the 65536 entries of a table.
+// Connection strings reach the link through its connect calls, which this program takes over
+// at link time (-Wl,--wrap), so nothing is opened: an accepted socket form names a TCP port
+// 1..65535.
+#include "fuzz_input.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+
+#if defined(FUZZ_NETVANE)
+#include "tcp/Netvane.h"
+using Driver = Netvane;
+constexpr int kHeader = 7; // MBAP header before the function code
+constexpr int kTrailer = 0;
+#define LINK "CmdModbusTCP"
+#elif defined(FUZZ_SERIVANE)
+#include "rtu/Serivane.h"
+using Driver = Serivane;
+constexpr int kHeader = 1; // station address
+constexpr int kTrailer = 2; // CRC
+#define LINK "CmdModbusRTU"
+#else
+#error "define FUZZ_NETVANE or FUZZ_SERIVANE"
+#endif
+
+namespace {
+
+QByteArray lastRequest;
+QString context;
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "INVARIANT: %s\n  request: %s\n  frame: %s\n", what, qPrintable(context),
+                 lastRequest.toHex().constData());
+    std::abort();
+}
+
+void takeRequestFrames(QtMsgType type, const QMessageLogContext&, const QString& line)
+{
+    const int at = line.indexOf(QLatin1String("msg : "));
+    if (type == QtDebugMsg && line.contains(QStringLiteral("命令")) && at >= 0)
+        lastRequest = QByteArray::fromHex(line.mid(at + 6).toLatin1());
+}
+
+int word(const QByteArray& frame, int at) { return (uint8_t(frame.at(at)) << 8) | uint8_t(frame.at(at + 1)); }
+
+void checkRequestFrame(qint64 offsetAsked)
+{
+    const QByteArray& f = lastRequest;
+    if (f.size() < kHeader + 5 + kTrailer)
+        fail("request frame too short");
+    const int function = uint8_t(f.at(kHeader));
+    const int start = word(f, kHeader + 1);
+    const int quantity = word(f, kHeader + 3);
+    if (offsetAsked >= 0 && start != offsetAsked)
+        fail("start address is not the tag's offset");
+    int limit = 0;
+    switch (function) {
+    case 1: case 2: limit = 2000; break;
+    case 3: case 4: limit = 125; break;
+    case 15: limit = 1968; break;
+    case 16: limit = 123; break;
+    case 5: case 6: return;
+    default: fail("unexpected function code");
+    }
+    if (quantity < 1 || quantity > limit)
+        fail("quantity outside the Modbus limit");
+    if (start + quantity > 65536)
+        fail("request runs past the end of the table");
+    if (function == 15 || function == 16) {
+        const int byteCount = uint8_t(f.at(kHeader + 5));
+        if (byteCount != (function == 15 ? (quantity + 7) / 8 : 2 * quantity))
+            fail("byte count does not match the quantity");
+        if (f.size() != kHeader + 6 + byteCount + kTrailer)
+            fail("frame length does not match the byte count");
+    }
+}
+
+// Elements of a type's element kind, as a host hands them to a write.
+QVariant valuesFor(DataType type, int n, FuzzInput& in)
+{
+    const auto list = [&](auto element) {
+        QList<decltype(element)> values;
+        for (int i = 0; i < n; ++i)
+            values << in.number<decltype(element)>();
+        return QVariant::fromValue(values);
+    };
+    switch (type) {
+    case Bool: return list(bool());
+    case Int8: return list(char());
+    case UInt8: return list((unsigned char)0);
+    case Int16: case Int16_AB: case Int16_BA: return list(short());
+    case UInt16: case UInt16_AB: case UInt16_BA: return list((unsigned short)0);
+    case Int32: case Int32_ABCD: case Int32_BADC: case Int32_CDAB: case Int32_DCBA: return list(int());
+    case UInt32: case UInt32_ABCD: case UInt32_BADC: case UInt32_CDAB: case UInt32_DCBA: return list(0u);
+    case Float: case Float_ABCD: case Float_BADC: case Float_CDAB: case Float_DCBA: return list(float());
+    case Int64: return list((long long)0);
+    case UInt64: return list((unsigned long long)0);
+    default: return list(double());
+    }
+}
+
+void request(Driver& driver, FuzzInput& in)
+{
+    static const char* const prefixes[] = {"0x", "1x", "3x", "4x", "4X", "0X"};
+    const uint8_t shape = in.byte();
+    QString address;
+    qint64 offset = -1;
+    if (shape < 0xE0) { // a well-formed tag, offset anywhere
+        offset = shape & 1 ? in.number<uint16_t>() : in.number<uint32_t>() % 100000;
+        address = QString::fromLatin1(prefixes[in.byte() % 6]) + QString::number(offset);
+    } else {
+        address = in.text(24);
+    }
+    const uint8_t t = in.byte();
+    const auto type = static_cast<DataType>(t < 0xF0 ? t % 41 : in.number<int>());
+    const uint8_t c = in.byte();
+    const int count = c < 0x80 ? c : c < 0xF0 ? in.number<uint16_t>() : in.number<int>();
+    lastRequest.clear();
+    context = QStringLiteral("%1 %2 type %3 count %4").arg(in.byte() % 2 ? "write" : "read", address).arg(int(type)).arg(count);
+    if (context.startsWith(QLatin1String("write"))) {
+        CLabelVariable values;
+        values.type = type;
+        values.value = valuesFor(type, std::min(std::max(count, 0), 8192), in);
+        driver.WriteVariable(address, type, values, count);
+    } else {
+        driver.ReadVariable(address, type, count);
+    }
+    if (!lastRequest.isEmpty())
+        checkRequestFrame(offset);
+}
+
+} // namespace
+
+// The link's connect calls, taken over: record what the front accepted, open nothing.
+extern "C" int __wrap__ZN12CmdModbusTCP15EthConnectDriveE7QStringi(void*, QString host, int port)
+{
+    if (host.isEmpty() || port < 1 || port > 65535) {
+        context = QStringLiteral("socket form accepted with host '%1' port %2").arg(host).arg(port);
+        fail("connection parameters outside their range");
+    }
+    return -3;
+}
+extern "C" int __wrap__ZN12CmdModbusRTU15EthConnectDriveE7QStringi(void* link, QString host, int port)
+{
+    return __wrap__ZN12CmdModbusTCP15EthConnectDriveE7QStringi(link, host, port);
+}
+extern "C" int __wrap__ZN12CmdModbusTCP18serialConnectDriveE7QStringiiiS0_(void*, QString port, int, int, int, QString)
+{
+    if (port.isEmpty())
+        fail("serial form accepted without a port");
+    return -1;
+}
+extern "C" int __wrap__ZN12CmdModbusRTU18serialConnectDriveE7QStringiiiS0_S0_(void*, QString port, int, int, int,
+                                                                              QString, QString)
+{
+    if (port.isEmpty())
+        fail("serial form accepted without a port");
+    return -1;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static int argc = 1;
+    static char name[] = "front_fuzz";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* application = new QCoreApplication(argc, argv);
+    static Driver* driver = [] {
+        qInstallMessageHandler(takeRequestFrames);
+        auto* d = new Driver;
+        d->DebugCmd(StartDebug);
+        return d;
+    }();
+    (void)application;
+
+    FuzzInput in(data, size);
+    const uint8_t what = in.byte();
+    if (what < 0x20) {
+        const QString parameters = in.text(64);
+        context = QStringLiteral("ConnectDrive(\"%1\")").arg(parameters);
+        driver->ConnectDrive(parameters);
+        return 0;
+    }
+    if (what < 0x40)
+        driver->SetConnectPar(in.text(8));
+    while (!in.empty())
+        request(*driver, in);
+    return 0;
+}
