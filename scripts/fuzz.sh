@@ -11,9 +11,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 build=build-fuzz
 need=()
-command -v clang++-14 >/dev/null || need+=(clang-14)
-[ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a ] \
-  || ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+command -v clang++-14 >/dev/null || need+=(clang)
+ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 if [ ${#need[@]} -gt 0 ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
@@ -27,16 +26,22 @@ cmake --build "$build" --target fuzz_targets -j"$(nproc)"
 
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export QT_LOGGING_RULES="*.debug=true" QT_MESSAGE_PATTERN="%{message}"
+export QT_LOGGING_RULES="*.debug=true"
 failed=0
 for target in $(sed -n 's/^vane_fuzz_target(\([a-z0-9_]*\) .*/\1/p' tests/fuzz/CMakeLists.txt); do
   seeds=tests/fuzz/corpus/$target
   work=$build/corpus/$target
   artifacts=$build/artifacts/$target/
+  rm -rf "$artifacts"
   mkdir -p "$work" "$artifacts"
   echo "== $target: ${seconds}s"
-  if ! "$build/bin/$target" "$work" $( [ -d "$seeds" ] && echo "$seeds" ) -max_total_time="$seconds" \
-       -artifact_prefix="$artifacts" -print_final_stats=1 2>&1 | grep -v '^#[0-9]*.*\(NEW\|REDUCE\|pulse\)'; then
+  log=$build/$target.log
+  status=0
+  "$build/bin/$target" "$work" $( [ -d "$seeds" ] && echo "$seeds" ) -max_total_time="$seconds" \
+    -artifact_prefix="$artifacts" -print_final_stats=1 >"$log" 2>&1 || status=$?
+  # Coverage progress lines left out; reports, reproducers and statistics shown.
+  grep -v -e '^#[0-9].*\(NEW\|REDUCE\|pulse\|INITED\)' -e '^"' "$log" || true
+  if [ "$status" -ne 0 ]; then
     failed=1
     for reproducer in "$artifacts"*; do
       [ -f "$reproducer" ] || continue

@@ -1,15 +1,15 @@
 // A driver front (Netvane or Serivane, chosen at build time) with requests made of arbitrary
-// tag addresses, types, counts and values, and arbitrary connection strings, without a device:
-// the driver is never connected, so a request that passes the front's checks ends in its
-// transaction without a transport. The request frame the transaction built is taken from the
-// driver's debug log; it must stay inside the Modbus limits (reads up to 2000 bits / 125
-// registers, writes up to 1968 coils / 123 registers) and inside the 65536 entries of a table.
-// Connection strings reach the link through its connect calls, which this program takes over
-// at link time (-Wl,--wrap), so nothing is opened: an accepted socket form names a TCP port
-// 1..65535.
+// tag addresses, types, counts and values, and arbitrary connection strings, without a device.
+// The link calls the front makes are taken over at link time (-Wl,--wrap, see CMakeLists.txt):
+// a request the front accepted must stay inside the Modbus limits (reads up to 2000 bits / 125
+// registers, writes up to 1968 coils / 123 registers) and inside the 65536 entries of a table,
+// starting at the tag's offset. The link's own transaction then runs without a transport; where
+// it logs the frame it built (debug on), the frame is checked as well. Connect calls open
+// nothing: an accepted socket form with a numeric address names a TCP port 1..65535.
 #include "fuzz_input.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QStringList>
 
 #include <cstdio>
@@ -20,13 +20,11 @@
 using Driver = Netvane;
 constexpr int kHeader = 7; // MBAP header before the function code
 constexpr int kTrailer = 0;
-#define LINK "CmdModbusTCP"
 #elif defined(FUZZ_SERIVANE)
 #include "rtu/Serivane.h"
 using Driver = Serivane;
 constexpr int kHeader = 1; // station address
 constexpr int kTrailer = 2; // CRC
-#define LINK "CmdModbusRTU"
 #else
 #error "define FUZZ_NETVANE or FUZZ_SERIVANE"
 #endif
@@ -35,6 +33,7 @@ namespace {
 
 QByteArray lastRequest;
 QString context;
+qint64 offsetAsked = -1; // the tag's offset when the address was made well-formed
 
 [[noreturn]] void fail(const char* what)
 {
@@ -52,7 +51,7 @@ void takeRequestFrames(QtMsgType type, const QMessageLogContext&, const QString&
 
 int word(const QByteArray& frame, int at) { return (uint8_t(frame.at(at)) << 8) | uint8_t(frame.at(at + 1)); }
 
-void checkRequestFrame(qint64 offsetAsked)
+void checkRequestFrame()
 {
     const QByteArray& f = lastRequest;
     if (f.size() < kHeader + 5 + kTrailer)
@@ -113,7 +112,8 @@ void request(Driver& driver, FuzzInput& in)
     static const char* const prefixes[] = {"0x", "1x", "3x", "4x", "4X", "0X"};
     const uint8_t shape = in.byte();
     QString address;
-    qint64 offset = -1;
+    qint64& offset = offsetAsked;
+    offset = -1;
     if (shape < 0xE0) { // a well-formed tag, offset anywhere
         offset = shape & 1 ? in.number<uint16_t>() : in.number<uint32_t>() % 100000;
         address = QString::fromLatin1(prefixes[in.byte() % 6]) + QString::number(offset);
@@ -135,15 +135,63 @@ void request(Driver& driver, FuzzInput& in)
         driver.ReadVariable(address, type, count);
     }
     if (!lastRequest.isEmpty())
-        checkRequestFrame(offset);
+        checkRequestFrame();
+}
+
+// What the front handed to the link: `quantity` bits or bytes from `offset`.
+void checkLinkCall(int offset, int quantity, bool bits, bool write)
+{
+    const int elements = bits ? quantity : (quantity + 1) / 2;
+    const int limit = bits ? (write ? 1968 : 2000) : (write ? 123 : 125);
+    if (offsetAsked >= 0 && offset != offsetAsked)
+        fail("link asked for another offset than the tag's");
+    if (offset < 0 || offset > 65535)
+        fail("offset outside the table");
+    if (elements < 1 || elements > limit)
+        fail("quantity outside the Modbus limit");
+    if (offset + elements > 65536)
+        fail("request runs past the end of the table");
 }
 
 } // namespace
 
+// The link's transactions, taken over: check what the front accepted, then let the link build
+// its frame (it finds no transport).
+#define TAKE_OVER_READ(symbol, bits)                                                               \
+    extern "C" int __real_##symbol(void*, int, int, int, QString, QByteArray*);                    \
+    extern "C" int __wrap_##symbol(void* link, int station, int offset, int n, QString name, QByteArray* out) \
+    {                                                                                              \
+        checkLinkCall(offset, n, bits, false);                                                     \
+        return __real_##symbol(link, station, offset, n, name, out);                               \
+    }
+#define TAKE_OVER_WRITE(symbol, bits)                                                              \
+    extern "C" int __real_##symbol(void*, int, int, int, QByteArray);                              \
+    extern "C" int __wrap_##symbol(void* link, int station, int offset, int n, QByteArray data)    \
+    {                                                                                              \
+        checkLinkCall(offset, n, bits, true);                                                      \
+        return __real_##symbol(link, station, offset, n, data);                                    \
+    }
+#if defined(FUZZ_NETVANE)
+TAKE_OVER_READ(_ZN12CmdModbusTCP11ReadCoils0xEiii7QStringP10QByteArray, true)
+TAKE_OVER_READ(_ZN12CmdModbusTCP20ReadDiscreteInputs1xEiii7QStringP10QByteArray, true)
+TAKE_OVER_READ(_ZN12CmdModbusTCP20ReadInputRegisters3xEiii7QStringP10QByteArray, false)
+TAKE_OVER_READ(_ZN12CmdModbusTCP22ReadHoldingRegisters4xEiii7QStringP10QByteArray, false)
+TAKE_OVER_WRITE(_ZN12CmdModbusTCP12WriteCoils0xEiii10QByteArray, true)
+TAKE_OVER_WRITE(_ZN12CmdModbusTCP23WriteHoldingRegisters4xEiii10QByteArray, false)
+#else
+TAKE_OVER_READ(_ZN12CmdModbusRTU11ReadCoils0xEiii7QStringP10QByteArray, true)
+TAKE_OVER_READ(_ZN12CmdModbusRTU20ReadDiscreteInputs1xEiii7QStringP10QByteArray, true)
+TAKE_OVER_READ(_ZN12CmdModbusRTU20ReadInputRegisters3xEiii7QStringP10QByteArray, false)
+TAKE_OVER_READ(_ZN12CmdModbusRTU22ReadHoldingRegisters4xEiii7QStringP10QByteArray, false)
+TAKE_OVER_WRITE(_ZN12CmdModbusRTU12WriteCoils0xEiii10QByteArray, true)
+TAKE_OVER_WRITE(_ZN12CmdModbusRTU23WriteHoldingRegisters4xEiii10QByteArray, false)
+#endif
+
 // The link's connect calls, taken over: record what the front accepted, open nothing.
 extern "C" int __wrap__ZN12CmdModbusTCP15EthConnectDriveE7QStringi(void*, QString host, int port)
 {
-    if (host.isEmpty() || port < 1 || port > 65535) {
+    // The link refuses what is not a numeric address; a port it would be handed must fit.
+    if (QHostAddress().setAddress(host) && (port < 1 || port > 65535)) {
         context = QStringLiteral("socket form accepted with host '%1' port %2").arg(host).arg(port);
         fail("connection parameters outside their range");
     }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 class FuzzInput {
 public:
@@ -20,6 +21,8 @@ public:
     template <typename T>
     T number()
     {
+        if constexpr (std::is_same_v<T, bool>)
+            return byte() & 1; // a bool holds 0 or 1, nothing else
         T value{};
         unsigned char bytes[sizeof(T)] = {};
         for (unsigned char& b : bytes)
