@@ -55,12 +55,12 @@ void checkRequestFrame()
 {
     const QByteArray& f = lastRequest;
     if (f.size() < kHeader + 5 + kTrailer)
-        fail("request frame too short");
+        fail("frame: too short");
     const int function = uint8_t(f.at(kHeader));
     const int start = word(f, kHeader + 1);
     const int quantity = word(f, kHeader + 3);
     if (offsetAsked >= 0 && start != offsetAsked)
-        fail("start address is not the tag's offset");
+        fail("frame: start address is not the tag's offset");
     int limit = 0;
     switch (function) {
     case 1: case 2: limit = 2000; break;
@@ -68,18 +68,18 @@ void checkRequestFrame()
     case 15: limit = 1968; break;
     case 16: limit = 123; break;
     case 5: case 6: return;
-    default: fail("unexpected function code");
+    default: fail("frame: unexpected function code");
     }
     if (quantity < 1 || quantity > limit)
-        fail("quantity outside the Modbus limit");
+        fail("frame: quantity outside the Modbus limit");
     if (start + quantity > 65536)
-        fail("request runs past the end of the table");
+        fail("frame: request runs past the end of the table");
     if (function == 15 || function == 16) {
         const int byteCount = uint8_t(f.at(kHeader + 5));
         if (byteCount != (function == 15 ? (quantity + 7) / 8 : 2 * quantity))
-            fail("byte count does not match the quantity");
+            fail("frame: byte count does not match the quantity");
         if (f.size() != kHeader + 6 + byteCount + kTrailer)
-            fail("frame length does not match the byte count");
+            fail("frame: length does not match the byte count");
     }
 }
 
@@ -147,6 +147,7 @@ void checkLinkCall(int offset, int quantity, bool bits, bool write)
         fail("link asked for another offset than the tag's");
     if (offset < 0 || offset > 65535)
         fail("offset outside the table");
+    context += QStringLiteral(" -> link: offset %1, %2 %3").arg(offset).arg(elements).arg(bits ? "bits" : "registers");
     if (elements < 1 || elements > limit)
         fail("quantity outside the Modbus limit");
     if (offset + elements > 65536)
