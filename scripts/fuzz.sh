@@ -5,6 +5,8 @@
 # the reproducer (its path and its bytes in hex). Inputs found on the way stay in
 # build-fuzz/corpus/, never in the tree.
 #   scripts/fuzz.sh [SECONDS]
+# FUZZ_ARGS adds libFuzzer options, e.g. FUZZ_ARGS="-fork=2 -ignore_crashes=1" to go on past
+# findings and collect them all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,7 +40,7 @@ for target in $(sed -n 's/^vane_fuzz_target(\([a-z0-9_]*\) .*/\1/p' tests/fuzz/C
   log=$build/$target.log
   status=0
   "$build/bin/$target" "$work" $( [ -d "$seeds" ] && echo "$seeds" ) -max_total_time="$seconds" \
-    -artifact_prefix="$artifacts" -print_final_stats=1 >"$log" 2>&1 || status=$?
+    -artifact_prefix="$artifacts" -print_final_stats=1 ${FUZZ_ARGS:-} >"$log" 2>&1 || status=$?
   # Coverage progress lines left out; reports, reproducers and statistics shown.
   grep -v -e '^#[0-9].*\(NEW\|REDUCE\|pulse\|INITED\)' -e '^"' "$log" || true
   if [ "$status" -ne 0 ]; then
