@@ -112,11 +112,10 @@ void request(Driver& driver, FuzzInput& in)
     static const char* const prefixes[] = {"0x", "1x", "3x", "4x", "4X", "0X"};
     const uint8_t shape = in.byte();
     QString address;
-    qint64& offset = offsetAsked;
-    offset = -1;
+    offsetAsked = -1;
     if (shape < 0xE0) { // a well-formed tag, offset anywhere
-        offset = shape & 1 ? in.number<uint16_t>() : in.number<uint32_t>() % 100000;
-        address = QString::fromLatin1(prefixes[in.byte() % 6]) + QString::number(offset);
+        offsetAsked = shape & 1 ? in.number<uint16_t>() : in.number<uint32_t>() % 100000;
+        address = QString::fromLatin1(prefixes[in.byte() % 6]) + QString::number(offsetAsked);
     } else {
         address = in.text(24);
     }
@@ -124,9 +123,10 @@ void request(Driver& driver, FuzzInput& in)
     const auto type = static_cast<DataType>(t < 0xF0 ? t % 41 : in.number<int>());
     const uint8_t c = in.byte();
     const int count = c < 0x80 ? c : c < 0xF0 ? in.number<uint16_t>() : in.number<int>();
+    const bool write = in.byte() % 2;
     lastRequest.clear();
-    context = QStringLiteral("%1 %2 type %3 count %4").arg(in.byte() % 2 ? "write" : "read", address).arg(int(type)).arg(count);
-    if (context.startsWith(QLatin1String("write"))) {
+    context = QStringLiteral("%1 %2 type %3 count %4").arg(write ? "write" : "read", address).arg(int(type)).arg(count);
+    if (write) {
         CLabelVariable values;
         values.type = type;
         values.value = valuesFor(type, std::min(std::max(count, 0), 8192), in);
