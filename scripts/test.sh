@@ -3,6 +3,7 @@
 # and runs the tests.
 #   scripts/test.sh                 native build in build/
 #   scripts/test.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   scripts/test.sh --tsan          ThreadSanitizer build in build-tsan/ (scripts/tsan.supp)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,10 @@ if [ "${1:-}" = "--sanitize" ]; then
   # Drivers live as long as the host process does; nothing deletes them.
   export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+elif [ "${1:-}" = "--tsan" ]; then
+  build=build-tsan
+  options+=(-DVANE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug)
+  export TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
 fi
 
 scripts/deps.sh

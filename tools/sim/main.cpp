@@ -43,7 +43,13 @@
 // Startup prints one line per transport to standard output, for scripts:
 //   listening tcp 127.0.0.1:15020
 //   listening rtu /tmp/demo/ttySim
+//   listening clean-tcp 127.0.0.1:15021   (with --clean-tcp-port)
+//
+// With --faults RATE[,SEED] a seeded share of the answers comes out wrong (see
+// fault_injector.h); the counters of what was done go to standard error every minute and
+// when the device stops.
 
+#include "tools/sim/fault_injector.h"
 #include "tools/sim/rtu_service.h"
 #include "tools/sim/sim_map.h"
 #include "tools/sim/sim_options.h"
@@ -66,13 +72,28 @@ int64_t monotonicMs()
     return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+struct Injectors {
+    std::unique_ptr<FaultInjector> tcp;
+    std::unique_ptr<FaultInjector> rtu;
+
+    void print() const
+    {
+        if (tcp)
+            tcp->printCounters(std::cerr, "tcp");
+        if (rtu)
+            rtu->printCounters(std::cerr, "rtu");
+    }
+};
+
 // Waits for SIGINT or SIGTERM (blocked in every thread) while moving the counters on
-// once a second.
-void runUntilSignalled(SimMap &map, const sigset_t &stopSignals)
+// once a second, printing the fault counters once a minute.
+void runUntilSignalled(SimMap &map, const Injectors &faults, const sigset_t &stopSignals)
 {
     const int64_t started = monotonicMs();
     for (;;) {
         const int64_t elapsed = monotonicMs() - started;
+        if (elapsed / 1000 > 0 && (elapsed / 1000) % 60 == 0 && elapsed % 1000 < 500)
+            faults.print();
         map.tick(elapsed / 1000);
         const int64_t toNextSecond = 1000 - elapsed % 1000;
         const timespec wait{time_t(toNextSecond / 1000), long(toNextSecond % 1000) * 1000000};
@@ -110,10 +131,17 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     SimMap map;
+    Injectors faults;
+    if (options.faultRate > 0) {
+        // One seeded sequence per transport, so that each is reproducible on its own.
+        faults.tcp = std::make_unique<FaultInjector>(options.faultRate, options.faultSeed, false);
+        faults.rtu = std::make_unique<FaultInjector>(options.faultRate, options.faultSeed + 1, true);
+    }
     std::unique_ptr<TcpService> tcp;
+    std::unique_ptr<TcpService> clean;
     std::unique_ptr<RtuService> rtu;
     if (options.tcp) {
-        tcp = std::make_unique<TcpService>(map, options.debug);
+        tcp = std::make_unique<TcpService>(map, options.debug, faults.tcp.get());
         if (!tcp->start(uint16_t(options.tcpPort), &error)) {
             std::cerr << "vane-sim: " << error << "\n";
             return 1;
@@ -121,19 +149,29 @@ int main(int argc, char **argv)
         std::cout << "listening tcp 127.0.0.1:" << tcp->port() << std::endl;
     }
     if (options.rtu) {
-        rtu = std::make_unique<RtuService>(map, options.station, options.debug);
+        rtu = std::make_unique<RtuService>(map, options.station, options.debug, faults.rtu.get());
         if (!rtu->start(options.rtuLink, &error)) {
             std::cerr << "vane-sim: " << error << "\n";
             return 1;
         }
         std::cout << "listening rtu " << rtu->devicePath() << std::endl;
     }
+    if (options.cleanTcpPort >= 0) {
+        clean = std::make_unique<TcpService>(map, options.debug);
+        if (!clean->start(uint16_t(options.cleanTcpPort), &error)) {
+            std::cerr << "vane-sim: " << error << "\n";
+            return 1;
+        }
+        std::cout << "listening clean-tcp 127.0.0.1:" << clean->port() << std::endl;
+    }
     std::cerr << "vane-sim: station " << options.station
               << "; register map: vane-sim --map; stop with Ctrl-C" << std::endl;
 
-    runUntilSignalled(map, stopSignals);
+    runUntilSignalled(map, faults, stopSignals);
     rtu.reset();
     tcp.reset();
+    clean.reset();
+    faults.print();
     std::cerr << "vane-sim: stopped" << std::endl;
     return 0;
 }

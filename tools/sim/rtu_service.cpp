@@ -1,5 +1,6 @@
 #include "tools/sim/rtu_service.h"
 
+#include "tools/sim/fault_injector.h"
 #include "tools/sim/sim_map.h"
 
 #include <modbus.h>
@@ -42,8 +43,8 @@ bool placeLink(const std::string &target, const std::string &link, std::string *
 
 } // namespace
 
-RtuService::RtuService(SimMap &map, int station, bool debug)
-    : map_(map), station_(station), debug_(debug) {}
+RtuService::RtuService(SimMap &map, int station, bool debug, FaultInjector *faults)
+    : map_(map), faults_(faults), station_(station), debug_(debug) {}
 
 RtuService::~RtuService()
 {
@@ -100,7 +101,9 @@ void RtuService::serve()
             continue;
         // 0: a request for another station; -1: a damaged frame. Neither gets an answer.
         const int received = modbus_receive(context_, request);
-        if (received > 0)
+        if (received > 0 && faults_)
+            faults_->answer(map_, context_, master_, request, received);
+        else if (received > 0)
             map_.answer(context_, request, received);
         else if (received == 0)
             // libmodbus takes the next frame for the other station's answer and drops it: let

@@ -3,7 +3,8 @@
 // Modbus RTU on a pseudo-terminal the simulator creates: libmodbus serves the master side,
 // the driver opens the slave side as its serial port (any baud rate, 8 data bits; a pty
 // ignores parity and speed). The simulator keeps its own descriptor on the slave side, so
-// the driver may open and close the port as often as it likes.
+// the driver may open and close the port as often as it likes. With a fault injector, some
+// answers come out wrong on purpose.
 
 #include "tools/sim/serving_thread.h"
 
@@ -13,12 +14,13 @@ typedef struct _modbus modbus_t;
 
 namespace vanesim {
 
+class FaultInjector;
 class SimMap;
 
 class RtuService
 {
 public:
-    RtuService(SimMap &map, int station, bool debug);
+    RtuService(SimMap &map, int station, bool debug, FaultInjector *faults = nullptr);
     ~RtuService();
 
     // Creates the pty (and the symlink `linkPath` to its slave side when not empty) and
@@ -31,6 +33,7 @@ private:
     void serve();
 
     SimMap &map_;
+    FaultInjector *faults_;
     int station_;
     bool debug_;
     modbus_t *context_ = nullptr;

@@ -21,11 +21,35 @@ bool parseNumber(const char *text, int low, int high, int *value)
     return true;
 }
 
+// RATE[,SEED]: RATE a share 0..1, SEED a non-negative number.
+bool parseFaults(const char *text, SimOptions *options)
+{
+    if (!text || !*text)
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    const double rate = std::strtod(text, &end);
+    if (end == text || errno != 0 || !(rate >= 0 && rate <= 1))
+        return false;
+    options->faultRate = rate;
+    if (*end == '\0')
+        return true;
+    if (*end != ',' || !end[1])
+        return false;
+    const char *seed = end + 1;
+    const unsigned long long number = std::strtoull(seed, &end, 10);
+    if (*end != '\0' || errno != 0 || *seed == '-' || number > 0xFFFFFFFFull)
+        return false;
+    options->faultSeed = uint32_t(number);
+    return true;
+}
+
 } // namespace
 
 const char *usageText()
 {
     return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--station N] [--debug]\n"
+           "                [--faults RATE[,SEED]] [--clean-tcp-port N]\n"
            "       vane-sim --map | --help\n"
            "A simulated Modbus device with a documented register map (see --map).\n"
            "  --tcp-port N     serve Modbus TCP on 127.0.0.1:N (0 picks a free port)\n"
@@ -33,9 +57,16 @@ const char *usageText()
            "  --rtu-link PATH  like --rtu, and make PATH a symlink to the driver's end\n"
            "  --station N      RTU station number, 1..247 (default 1)\n"
            "  --debug          let libmodbus print every frame\n"
+           "  --faults RATE[,SEED]  answer a share RATE (0..1) of requests wrongly, chosen by\n"
+           "                   SEED (default 1): late, silent, in pieces, bad CRC (RTU), from\n"
+           "                   another station, exception, wrong length, the previous answer;\n"
+           "                   counters go to standard error every minute and at the end\n"
+           "  --clean-tcp-port N  also serve the same tables without faults on 127.0.0.1:N,\n"
+           "                   to check from outside what the device holds\n"
            "  --map            print the register map and exit\n"
            "Without --tcp-port or --rtu, TCP on port 1502 is served. One line per transport,\n"
-           "'listening tcp 127.0.0.1:PORT' or 'listening rtu PATH', goes to standard output\n"
+           "'listening tcp 127.0.0.1:PORT', 'listening rtu PATH' or\n"
+           "'listening clean-tcp 127.0.0.1:PORT', goes to standard output\n"
            "once it is ready. SIGINT or SIGTERM stops the device.\n";
 }
 
@@ -64,6 +95,18 @@ bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error
         } else if (arg == "--station") {
             if (!parseNumber(next, 1, 247, &options->station)) {
                 *error = "--station needs a station number 1..247";
+                return false;
+            }
+            ++i;
+        } else if (arg == "--faults") {
+            if (!parseFaults(next, options)) {
+                *error = "--faults needs RATE[,SEED] with RATE 0..1";
+                return false;
+            }
+            ++i;
+        } else if (arg == "--clean-tcp-port") {
+            if (!parseNumber(next, 0, 65535, &options->cleanTcpPort)) {
+                *error = "--clean-tcp-port needs a port number 0..65535";
                 return false;
             }
             ++i;

@@ -2,6 +2,7 @@
 
 // Command line of vane-sim.
 
+#include <cstdint>
 #include <string>
 
 namespace vanesim {
@@ -13,6 +14,9 @@ struct SimOptions {
     std::string rtuLink;
     int station = 1;
     bool debug = false;
+    double faultRate = 0;  // share of requests answered wrongly, 0..1
+    uint32_t faultSeed = 1;
+    int cleanTcpPort = -1; // a fault-free TCP port on the same tables; -1: none
     bool printMap = false;
     bool help = false;
 };

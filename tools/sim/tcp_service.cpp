@@ -1,5 +1,6 @@
 #include "tools/sim/tcp_service.h"
 
+#include "tools/sim/fault_injector.h"
 #include "tools/sim/sim_map.h"
 
 #include <modbus.h>
@@ -24,7 +25,7 @@ constexpr int kResponseTimeoutUs = 100000;
 
 } // namespace
 
-TcpService::TcpService(SimMap &map, bool debug) : map_(map)
+TcpService::TcpService(SimMap &map, bool debug, FaultInjector *faults) : map_(map), faults_(faults)
 {
     context_ = modbus_new_tcp("127.0.0.1", 0);
     modbus_set_debug(context_, debug);
@@ -80,7 +81,9 @@ void TcpService::serve()
                 continue;
             modbus_set_socket(context_, fds[i].fd);
             const int received = modbus_receive(context_, request);
-            if (received > 0) {
+            if (received > 0 && faults_) {
+                faults_->answer(map_, context_, fds[i].fd, request, received);
+            } else if (received > 0) {
                 map_.answer(context_, request, received);
             } else if (received < 0) {
                 close(fds[i].fd); // client gone, or bytes that are no Modbus TCP frame

@@ -12,12 +12,13 @@ typedef struct _modbus modbus_t;
 
 namespace vanesim {
 
+class FaultInjector;
 class SimMap;
 
 class TcpService
 {
 public:
-    TcpService(SimMap &map, bool debug);
+    TcpService(SimMap &map, bool debug, FaultInjector *faults = nullptr);
     ~TcpService();
 
     // Binds 127.0.0.1:port (0 picks a free port) and starts serving; false with
@@ -29,6 +30,7 @@ private:
     void serve();
 
     SimMap &map_;
+    FaultInjector *faults_;
     modbus_t *context_ = nullptr;
     int listenFd_ = -1;
     uint16_t port_ = 0;
