@@ -63,6 +63,24 @@ struct PduAnswer {
     int dataOffset = 0;    // reads: where the data starts within the answer PDU
 };
 
+// What the checks of a whole answer (envelope and PDU) found, in the order each protocol checks.
+enum class Verdict {
+    Ok,
+    NoAnswer,         // nothing came back
+    WrongFunction,    // another function code, exception answers included
+    WrongLength,
+    BadCrc,           // RTU
+    WrongStation,     // RTU: another device address
+    WrongTransaction, // TCP: another transaction identifier
+    NotConfirmed,     // a write answer that is not the write's own echo
+};
+
+// The transaction result of a verdict: 0, -1 (the answer failed a check) or -2 (no answer).
+inline int transactionResult(Verdict verdict)
+{
+    return verdict == Verdict::Ok ? 0 : verdict == Verdict::NoAnswer ? -2 : -1;
+}
+
 // Judges an answer PDU (`size` bytes at `pdu`, function code first) against its request.
 // Reads: the function code, then the exact size. Writes: 06, 15 and 16 are taken for each
 // other (devices answer either), then the size, then the echoed start and, for 15 and 16, the

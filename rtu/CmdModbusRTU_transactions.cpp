@@ -10,7 +10,8 @@
 #include "rtu_frame.h"
 
 using namespace vane::modbus;
-using vane::rtu::crcMatches;
+using vane::rtu::judgeReadAnswer;
+using vane::rtu::judgeWriteAnswer;
 using vane::rtu::rtuFrame;
 
 namespace {
@@ -20,22 +21,7 @@ constexpr int kAnswerWaitMs = 50;
 // Address in front of the PDU, CRC behind it.
 constexpr int kEnvelopeSize = 3;
 
-int byteAt(const QByteArray& bytes, int index)
-{
-    return index >= 0 && index < bytes.size() ? static_cast<unsigned char>(bytes.at(index)) : 0;
-}
-
 QString hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex()); }
-
-// The answer PDU between address and CRC, judged against its request. An answer too short to
-// hold a CRC still shows its function code.
-PduAnswer judge(const PduRequest& request, const QByteArray& reply)
-{
-    const int size = reply.size() >= 2 ? std::max(reply.size() - kEnvelopeSize, 1) : 0;
-    return parseAnswer(request, reply.constData() + 1, size);
-}
-
-bool fromStation(const QByteArray& reply, int stationId) { return byteAt(reply, 0) == (stationId & 0xFF); }
 
 } // namespace
 
@@ -101,29 +87,20 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
 
     if (debugFlag)
         qDebug().noquote() << line("lib[ModbusRTU]读响应 %1:%2 ID=%3 0x%4 len = %5 msg : %6", reply);
-    auto fail = [&](const char* what, int result) {
-        qWarning().noquote() << line(what, reply);
-        return result;
-    };
-    if (reply.isEmpty())
-        return fail("lib[ModbusRTU]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6", -2);
-
-    PduRequest request;
-    request.function = byteAt(frame, 1);
-    request.answerDataBytes = dataLength;
-    const PduAnswer answer = judge(request, reply);
-    // Exception answers (function code with its top bit set) end here.
-    if (answer.check == AnswerCheck::WrongFunction || answer.check == AnswerCheck::Exception)
-        return fail("lib[ModbusRTU]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6", -1);
-    if (answer.check != AnswerCheck::Ok)
-        return fail("lib[ModbusRTU]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6", -1);
-    if (!crcMatches(reply))
-        return fail("lib[ModbusRTU]报文校验码错误 %1:%2 ID=%3 %4 len = %5 msg : %6", -1);
-    // On a multi-drop bus a late answer of another station must not pass for this one's.
-    if (!fromStation(reply, stationId))
-        return fail("lib[ModbusRTU]返回的站号错误 %1:%2 ID=%3 %4 len = %5 msg : %6", -1);
-    out->append(reply.constData() + 1 + answer.dataOffset, dataLength);
-    return 0;
+    int dataOffset = 0;
+    const Verdict verdict = judgeReadAnswer(frame, reply, stationId, dataLength, &dataOffset);
+    const char* warning = nullptr;
+    switch (verdict) {
+    case Verdict::Ok: out->append(reply.constData() + dataOffset, dataLength); break;
+    case Verdict::NoAnswer: warning = "lib[ModbusRTU]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
+    case Verdict::WrongFunction: warning = "lib[ModbusRTU]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
+    case Verdict::WrongLength: warning = "lib[ModbusRTU]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
+    case Verdict::BadCrc: warning = "lib[ModbusRTU]报文校验码错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
+    default: warning = "lib[ModbusRTU]返回的站号错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
+    }
+    if (warning)
+        qWarning().noquote() << line(warning, reply);
+    return transactionResult(verdict);
 }
 
 // ---- writes ----
@@ -164,10 +141,5 @@ int CmdModbusRTU::writeTransaction(PduRequest request, int stationId, const char
     }
     if (broadcasting)
         return sent;
-    if (reply.isEmpty())
-        return -2;
-    // Only its own echo, from the station asked, confirms a write: a stale echo of an earlier
-    // one does not.
-    const bool confirmed = fromStation(reply, stationId) && crcMatches(reply) && judge(request, reply).check == AnswerCheck::Ok;
-    return confirmed ? 0 : -1;
+    return transactionResult(judgeWriteAnswer(request, reply, stationId));
 }

@@ -2,10 +2,13 @@
 
 #include "modbus/crc16.h"
 
+#include <algorithm>
+
 namespace vane::rtu {
 
 namespace {
 constexpr int kShortestAnswer = 5; // address, function, one byte, CRC
+constexpr int kLongestFrame = 256;
 }
 
 QByteArray rtuFrame(int address, QByteArray pdu)
@@ -27,6 +30,63 @@ bool crcMatches(const QByteArray& frame)
         && static_cast<unsigned char>(frame.at(covered + 1)) == (crc >> 8);
 }
 
+namespace {
+
+// Address in front of the PDU, CRC behind it.
+constexpr int kEnvelopeSize = 3;
+
+// The answer PDU between address and CRC. An answer too short to hold a CRC still shows its
+// function code.
+modbus::PduAnswer judgePdu(const modbus::PduRequest& request, const QByteArray& answer)
+{
+    const int size = answer.size() >= 2 ? std::max(answer.size() - kEnvelopeSize, 1) : 0;
+    return modbus::parseAnswer(request, answer.constData() + 1, size);
+}
+
+bool fromStation(const QByteArray& answer, int stationId)
+{
+    return !answer.isEmpty() && static_cast<unsigned char>(answer.at(0)) == (stationId & 0xFF);
+}
+
+} // namespace
+
+modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& answer, int stationId, int dataLength,
+                                int* dataOffset)
+{
+    using modbus::Verdict;
+    if (answer.isEmpty())
+        return Verdict::NoAnswer;
+    modbus::PduRequest asked;
+    asked.function = request.size() > 1 ? static_cast<unsigned char>(request.at(1)) : 0;
+    asked.answerDataBytes = dataLength;
+    const modbus::PduAnswer pdu = judgePdu(asked, answer);
+    // Exception answers (function code with its top bit set) end here.
+    if (pdu.check == modbus::AnswerCheck::WrongFunction || pdu.check == modbus::AnswerCheck::Exception)
+        return Verdict::WrongFunction;
+    if (pdu.check != modbus::AnswerCheck::Ok)
+        return Verdict::WrongLength;
+    if (!crcMatches(answer))
+        return Verdict::BadCrc;
+    // On a multi-drop bus a late answer of another station must not pass for this one's.
+    if (!fromStation(answer, stationId))
+        return Verdict::WrongStation;
+    *dataOffset = 1 + pdu.dataOffset;
+    return Verdict::Ok;
+}
+
+modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& answer, int stationId)
+{
+    using modbus::Verdict;
+    if (answer.isEmpty())
+        return Verdict::NoAnswer;
+    if (!fromStation(answer, stationId))
+        return Verdict::WrongStation;
+    if (!crcMatches(answer))
+        return Verdict::BadCrc;
+    // Only its own echo confirms a write: a stale echo of an earlier one does not.
+    return judgePdu(request, answer).check == modbus::AnswerCheck::Ok ? Verdict::Ok : Verdict::NotConfirmed;
+}
+
 int answerSize(const QByteArray& received, int requestFunction, int expectedSize)
 {
     if (received.size() < 2)
@@ -43,7 +103,8 @@ int answerSize(const QByteArray& received, int requestFunction, int expectedSize
     case 4:
         if (received.size() < 3)
             return kShortestAnswer;
-        return 5 + static_cast<unsigned char>(received.at(2));
+        // No RTU frame is longer than 256 bytes, whatever a damaged byte count says.
+        return std::min(5 + static_cast<unsigned char>(received.at(2)), kLongestFrame);
     case 5:
     case 6:
     case 15:

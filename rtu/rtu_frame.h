@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include "modbus/pdu.h"
+
 namespace vane::rtu {
 
 // A frame carrying `pdu` to device `address` (its low 8 bits), sealed with its CRC; built around
@@ -12,6 +14,15 @@ QByteArray rtuFrame(int address, QByteArray pdu);
 
 // The frame's last two bytes are the CRC of all bytes before them.
 bool crcMatches(const QByteArray& frame);
+
+// A read answer to `request` from station `stationId` carrying `dataLength` data bytes, checked for
+// function code, size, CRC and device address, in that order. When Ok, the data start at `*dataOffset`.
+modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& answer, int stationId, int dataLength,
+                                int* dataOffset);
+
+// A write answer from station `stationId`: its address, CRC, a write function code (06, 15 and 16
+// are taken for each other), then its own echo of start and quantity.
+modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& answer, int stationId);
 
 // The size an RTU answer will have, judged from the bytes received so far. Until the fields that
 // size it have arrived, the least any answer takes (5 bytes), so that a pause after the first

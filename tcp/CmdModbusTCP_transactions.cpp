@@ -10,7 +10,8 @@
 using namespace vane::modbus;
 using vane::tcp::kMbapHeaderSize;
 using vane::tcp::mbapFrame;
-using vane::tcp::sameTransaction;
+using vane::tcp::judgeReadAnswer;
+using vane::tcp::judgeWriteAnswer;
 
 namespace {
 
@@ -21,16 +22,6 @@ void logWarning(const QString& line) { QMessageLogger().warning().noquote() << l
 void logDebug(const QString& line) { QMessageLogger().debug().noquote() << line; }
 
 int bytesForBits(int bits) { return bits / 8 + (bits % 8 != 0 ? 1 : 0); }
-
-// Byte `index` of a frame, 0 where the frame is shorter.
-char byteAt(const QByteArray& frame, int index) { return frame.size() > index ? frame.at(index) : '\0'; }
-
-// The answer PDU of an MBAP frame, judged against its request.
-PduAnswer judge(const PduRequest& request, const QByteArray& reply)
-{
-    const int size = reply.size() - kMbapHeaderSize;
-    return parseAnswer(request, reply.constData() + kMbapHeaderSize, size > 0 ? size : 0);
-}
 
 } // namespace
 
@@ -95,32 +86,20 @@ int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int station
         logDebug(transactionLine("lib[ModbusTCP]读响应 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, name,
                                  expectedLength, reply));
 
-    if (reply.isEmpty()) {
-        logWarning(transactionLine("lib[ModbusTCP]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply));
-        return -2;
+    int dataOffset = 0;
+    const Verdict verdict = judgeReadAnswer(frame, reply, dataLength, &dataOffset);
+    const auto warn = [&](const char* format, const QByteArray& shown) {
+        logWarning(transactionLine(format, stationId, name, expectedLength, shown));
+    };
+    switch (verdict) {
+    case Verdict::Ok: out->append(reply.constData() + dataOffset, dataLength); break;
+    case Verdict::NoAnswer: warn("lib[ModbusTCP]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
+    case Verdict::WrongFunction: warn("lib[ModbusTCP]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
+    // Shown from the unit identifier on.
+    case Verdict::WrongLength: warn("lib[ModbusTCP]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6", reply.mid(6)); break;
+    default: warn("lib[ModbusTCP]报文返回序号错误 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
     }
-    PduRequest request;
-    request.function = static_cast<unsigned char>(byteAt(frame, kMbapHeaderSize));
-    request.answerDataBytes = dataLength;
-    const PduAnswer answer = judge(request, reply);
-    if (answer.check == AnswerCheck::WrongFunction || answer.check == AnswerCheck::Exception) {
-        logWarning(transactionLine("lib[ModbusTCP]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply));
-        return -1;
-    }
-    if (answer.check != AnswerCheck::Ok) {
-        logWarning(transactionLine("lib[ModbusTCP]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply.mid(6)));
-        return -1;
-    }
-    if (!sameTransaction(reply, frame)) {
-        logWarning(transactionLine("lib[ModbusTCP]报文返回序号错误 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId,
-                                   name, expectedLength, reply));
-        return -1;
-    }
-    out->append(reply.constData() + kMbapHeaderSize + answer.dataOffset, dataLength);
-    return 0;
+    return transactionResult(verdict);
 }
 
 // ---- writes ----
@@ -146,12 +125,7 @@ int CmdModbusTCP::writeTransaction(PduRequest request, int stationId, const char
     const QByteArray reply = exchangeExpecting(frame, kMbapHeaderSize + request.answerSize());
     if (debugFlag)
         logDebug(transactionLine("lib[ModbusTCP]写响应 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, start(), length, reply));
-    if (reply.isEmpty())
-        return -2;
-    if (reply.size() != kMbapHeaderSize + request.answerSize() || !sameTransaction(reply, frame))
-        return -1;
-    // Only its own echo confirms a write: a stale echo of an earlier one does not.
-    return judge(request, reply).check == AnswerCheck::Ok ? 0 : -1;
+    return transactionResult(judgeWriteAnswer(request, frame, reply));
 }
 
 unsigned short CmdModbusTCP::CRC_Check(unsigned char* buffer, unsigned char length)

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include "modbus/pdu.h"
+
 namespace vane::tcp {
 
 // The header's seven bytes; a PDU's function code follows them.
@@ -22,5 +24,15 @@ int mbapAnswerSize(const QByteArray& received, int requestFunction, int expected
 
 // Bytes 0 and 1 of both frames agree.
 bool sameTransaction(const QByteArray& answer, const QByteArray& request);
+
+// A read answer to `request` carrying `dataLength` data bytes, checked for function code, size and
+// transaction identifier, in that order. The unit identifier is not checked: gateways rewrite it.
+// When Ok, the data start at `*dataOffset`.
+modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& answer, int dataLength,
+                                int* dataOffset);
+
+// A write answer to `request` (framed as `frame`): its size, its transaction identifier, then its
+// own echo of start and quantity.
+modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& frame, const QByteArray& answer);
 
 } // namespace vane::tcp
