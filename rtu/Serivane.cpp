@@ -67,7 +67,8 @@ int Serivane::ConnectDrive(QString parameters)
     const SocketParameters socket = splitSocketForm(parameters);
     hostAddress = socket.host;
     tcpPort = socket.portText.toInt(nullptr, 10);
-    if (hostAddress.isEmpty() || tcpPort == 0)
+    // A port beyond 16 bits would reach another port once cut to them.
+    if (hostAddress.isEmpty() || tcpPort <= 0 || tcpPort > 65535)
         return -1;
     // The link now talks over the socket alone; a disconnect closes the socket.
     baudRate = 0;

@@ -61,7 +61,8 @@ int Netvane::ConnectDrive(QString parameters)
     const SocketParameters socket = splitSocketForm(parameters);
     hostAddress = socket.host;
     tcpPort = socket.portText.section(QLatin1Char(':'), 0, 0).toInt(nullptr, 10);
-    if (hostAddress.isEmpty() || tcpPort == 0)
+    // A port beyond 16 bits would reach another port once cut to them.
+    if (hostAddress.isEmpty() || tcpPort <= 0 || tcpPort > 65535)
         return -1;
     // The link now talks over the socket alone; a disconnect closes the socket.
     baudRate = 0;

@@ -27,3 +27,14 @@ DRIVER_TEST(ConnectForms, BracketedIPv6AddressConnects)
     EXPECT_TRUE(vanetest::processEventsUntil([&] { return peer.connectionCount() == 1; }));
     EXPECT_EQ(driver.DisConnectDrive(), 0);
 }
+
+// A port beyond 16 bits would reach another port once cut to them (70000 is 4464).
+DRIVER_TEST(ConnectForms, PortsOutsideSixteenBitsAreRefused)
+{
+    LibmodbusTcpPeer peer;
+    const int wrapped = peer.port() + 65536;
+    Driver driver;
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(wrapped)), -1);
+    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("127.0.0.1:-1")), -1);
+    EXPECT_EQ(peer.connectionCount(), 0);
+}
