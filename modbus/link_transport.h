@@ -25,6 +25,10 @@ public:
     Transport* get() const { return transport.get(); }
     SocketTransport* socket() const { return as<SocketTransport>(Transport::Kind::Socket); }
     SerialTransport* serial() const { return as<SerialTransport>(Transport::Kind::Serial); }
+    // The Qt objects of the transport, null when it is of the other kind.
+    QTcpSocket* tcpSocket() const { return socket() ? &socket()->socket() : nullptr; }
+    QSerialPort* serialPort() const { return serial() ? &serial()->port() : nullptr; }
+    QTimer* frameTimer() const { return serial() ? &serial()->frameTimer() : nullptr; }
 
     // The link's socket, reporting to the link's handlers; made anew when the link had none.
     template <typename Link>

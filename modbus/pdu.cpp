@@ -118,4 +118,10 @@ PduAnswer parseAnswer(const PduRequest& request, const char* pdu, int size)
     return answer;
 }
 
+PduAnswer parseFramedAnswer(const PduRequest& request, const QByteArray& frame, int headerSize, int trailerSize)
+{
+    const int size = frame.size() > headerSize ? std::max(frame.size() - headerSize - trailerSize, 1) : 0;
+    return parseAnswer(request, frame.constData() + headerSize, size);
+}
+
 } // namespace vane::modbus

@@ -87,4 +87,8 @@ inline int transactionResult(Verdict verdict)
 // quantity. The byte count of a read answer is taken on trust; its size already decides.
 PduAnswer parseAnswer(const PduRequest& request, const char* pdu, int size);
 
+// The same for the PDU inside a whole answer frame, between `headerSize` bytes in front and
+// `trailerSize` behind. A frame too short for its trailer still shows its function code.
+PduAnswer parseFramedAnswer(const PduRequest& request, const QByteArray& frame, int headerSize, int trailerSize);
+
 } // namespace vane::modbus

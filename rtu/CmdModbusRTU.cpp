@@ -40,12 +40,6 @@ CmdModbusRTU::CmdModbusRTU(QObject* parent) : QObject(parent) {}
 
 CmdModbusRTU::~CmdModbusRTU() { DestroyFree(); }
 
-QTcpSocket* CmdModbusRTU::tcpSocket() const { return transport.socket() ? &transport.socket()->socket() : nullptr; }
-
-QSerialPort* CmdModbusRTU::serialPort() const { return transport.serial() ? &transport.serial()->port() : nullptr; }
-
-QTimer* CmdModbusRTU::frameTimer() const { return transport.serial() ? &transport.serial()->frameTimer() : nullptr; }
-
 // ---- socket transport ----
 
 int CmdModbusRTU::EthConnectDrive(QString address, int portNumber)

@@ -50,9 +50,9 @@ public:
     unsigned short CRC_Check(QByteArray bytes, unsigned char length);
 
     // The transport's Qt objects, null when the link's transport is of the other kind.
-    QTcpSocket* tcpSocket() const;
-    QSerialPort* serialPort() const;
-    QTimer* frameTimer() const;
+    QTcpSocket* tcpSocket() const { return transport.tcpSocket(); }
+    QSerialPort* serialPort() const { return transport.serialPort(); }
+    QTimer* frameTimer() const { return transport.frameTimer(); }
     bool opensPerExchange() const { return perExchange; }
     const QHostAddress& peerAddress() const { return peer; }
     // Bytes that arrived between exchanges; the next exchange discards them.

@@ -32,17 +32,6 @@ bool crcMatches(const QByteArray& frame)
 
 namespace {
 
-// Address in front of the PDU, CRC behind it.
-constexpr int kEnvelopeSize = 3;
-
-// The answer PDU between address and CRC. An answer too short to hold a CRC still shows its
-// function code.
-modbus::PduAnswer judgePdu(const modbus::PduRequest& request, const QByteArray& answer)
-{
-    const int size = answer.size() >= 2 ? std::max(answer.size() - kEnvelopeSize, 1) : 0;
-    return modbus::parseAnswer(request, answer.constData() + 1, size);
-}
-
 bool fromStation(const QByteArray& answer, int stationId)
 {
     return !answer.isEmpty() && static_cast<unsigned char>(answer.at(0)) == (stationId & 0xFF);
@@ -59,7 +48,7 @@ modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& ans
     modbus::PduRequest asked;
     asked.function = request.size() > 1 ? static_cast<unsigned char>(request.at(1)) : 0;
     asked.answerDataBytes = dataLength;
-    const modbus::PduAnswer pdu = judgePdu(asked, answer);
+    const modbus::PduAnswer pdu = modbus::parseFramedAnswer(asked, answer, 1, 2);
     // Exception answers (function code with its top bit set) end here.
     if (pdu.check == modbus::AnswerCheck::WrongFunction || pdu.check == modbus::AnswerCheck::Exception)
         return Verdict::WrongFunction;
@@ -84,7 +73,7 @@ modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteA
     if (!crcMatches(answer))
         return Verdict::BadCrc;
     // Only its own echo confirms a write: a stale echo of an earlier one does not.
-    return judgePdu(request, answer).check == modbus::AnswerCheck::Ok ? Verdict::Ok : Verdict::NotConfirmed;
+    return modbus::parseFramedAnswer(request, answer, 1, 2).check == modbus::AnswerCheck::Ok ? Verdict::Ok : Verdict::NotConfirmed;
 }
 
 int answerSize(const QByteArray& received, int requestFunction, int expectedSize)

@@ -35,12 +35,6 @@ CmdModbusTCP::CmdModbusTCP(QObject* parent) : QObject(parent) {}
 
 CmdModbusTCP::~CmdModbusTCP() { DestroyFree(); }
 
-QTcpSocket* CmdModbusTCP::tcpSocket() const { return transport.socket() ? &transport.socket()->socket() : nullptr; }
-
-QSerialPort* CmdModbusTCP::serialPort() const { return transport.serial() ? &transport.serial()->port() : nullptr; }
-
-QTimer* CmdModbusTCP::frameTimer() const { return transport.serial() ? &transport.serial()->frameTimer() : nullptr; }
-
 // ---- Transports ------------------------------------------------------------------------------
 
 int CmdModbusTCP::EthConnectDrive(QString address, int portNumber)

@@ -45,9 +45,9 @@ public:
     unsigned short CRC_Check(unsigned char* buffer, unsigned char length);
 
     // The transport's Qt objects, null when the link's transport is of the other kind.
-    QTcpSocket* tcpSocket() const;
-    QSerialPort* serialPort() const;
-    QTimer* frameTimer() const;
+    QTcpSocket* tcpSocket() const { return transport.tcpSocket(); }
+    QSerialPort* serialPort() const { return transport.serialPort(); }
+    QTimer* frameTimer() const { return transport.frameTimer(); }
     // Station number of the last read that recorded one; the disconnect warning names it.
     int lastStationId() const { return lastStation; }
     const QHostAddress& peerAddress() const { return peer; }

@@ -37,15 +37,6 @@ bool sameTransaction(const QByteArray& answer, const QByteArray& request)
     return answer.size() >= 2 && request.size() >= 2 && answer.at(0) == request.at(0) && answer.at(1) == request.at(1);
 }
 
-namespace {
-
-modbus::PduAnswer judgePdu(const modbus::PduRequest& request, const QByteArray& answer)
-{
-    const int size = answer.size() - kMbapHeaderSize;
-    return modbus::parseAnswer(request, answer.constData() + kMbapHeaderSize, size > 0 ? size : 0);
-}
-
-} // namespace
 
 modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& answer, int dataLength, int* dataOffset)
 {
@@ -55,7 +46,7 @@ modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& ans
     modbus::PduRequest asked;
     asked.function = request.size() > kMbapHeaderSize ? static_cast<unsigned char>(request.at(kMbapHeaderSize)) : 0;
     asked.answerDataBytes = dataLength;
-    const modbus::PduAnswer pdu = judgePdu(asked, answer);
+    const modbus::PduAnswer pdu = modbus::parseFramedAnswer(asked, answer, kMbapHeaderSize, 0);
     if (pdu.check == modbus::AnswerCheck::WrongFunction || pdu.check == modbus::AnswerCheck::Exception)
         return Verdict::WrongFunction;
     if (pdu.check != modbus::AnswerCheck::Ok)
@@ -76,7 +67,7 @@ modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteA
     if (!sameTransaction(answer, frame))
         return Verdict::WrongTransaction;
     // Only its own echo confirms a write: a stale echo of an earlier one does not.
-    return judgePdu(request, answer).check == modbus::AnswerCheck::Ok ? Verdict::Ok : Verdict::NotConfirmed;
+    return modbus::parseFramedAnswer(request, answer, kMbapHeaderSize, 0).check == modbus::AnswerCheck::Ok ? Verdict::Ok : Verdict::NotConfirmed;
 }
 
 } // namespace vane::tcp
