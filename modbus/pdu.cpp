@@ -3,6 +3,7 @@
 #include "modbus_limits.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vane::modbus {
 namespace {
@@ -56,9 +57,9 @@ PduRequest readRequest(int function, int start, int quantity, int answerDataByte
     request.quantity = quantity;
     request.answerDataBytes = answerDataBytes;
     request.pdu.reserve(kEnvelopeRoom + 5);
-    request.pdu.append(static_cast<char>(function));
-    appendWord(request.pdu, start);
-    appendWord(request.pdu, quantity);
+    const char pdu[5] = {static_cast<char>(function), static_cast<char>(start >> 8), static_cast<char>(start & 0xFF),
+                         static_cast<char>(quantity >> 8), static_cast<char>(quantity & 0xFF)};
+    request.pdu.append(pdu, 5);
     return request;
 }
 
@@ -116,6 +117,17 @@ PduAnswer parseAnswer(const PduRequest& request, const char* pdu, int size)
     answer.check = AnswerCheck::Ok;
     answer.dataOffset = 2;
     return answer;
+}
+
+void appendAnswerData(QByteArray* out, QByteArray&& answer, int offset, int length)
+{
+    if (!out->isEmpty()) {
+        out->append(answer.constData() + offset, length);
+        return;
+    }
+    *out = std::move(answer);
+    out->remove(0, offset);
+    out->truncate(length);
 }
 
 PduAnswer parseFramedAnswer(const PduRequest& request, const QByteArray& frame, int headerSize, int trailerSize)

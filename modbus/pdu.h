@@ -75,6 +75,10 @@ enum class Verdict {
     NotConfirmed,     // a write answer that is not the write's own echo
 };
 
+// Appends the `length` data bytes at `offset` of an accepted answer to `out`. An empty `out`
+// takes the answer's own buffer over, trimmed in place, instead of a copy.
+void appendAnswerData(QByteArray* out, QByteArray&& answer, int offset, int length);
+
 // The transaction result of a verdict: 0, -1 (the answer failed a check) or -2 (no answer).
 inline int transactionResult(Verdict verdict)
 {

@@ -83,7 +83,7 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
         qDebug().noquote() << line("lib[ModbusRTU]读命令 %1:%2 ID=%3 0x%4 len = %5 msg : %6", frame);
 
     const int dataLength = std::max(expectedLength, 0);
-    const QByteArray reply = exchangeExpecting(frame, stationId, dataLength + kEnvelopeSize + 2);
+    QByteArray reply = exchangeExpecting(frame, stationId, dataLength + kEnvelopeSize + 2);
 
     if (debugFlag)
         qDebug().noquote() << line("lib[ModbusRTU]读响应 %1:%2 ID=%3 0x%4 len = %5 msg : %6", reply);
@@ -91,7 +91,7 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
     const Verdict verdict = judgeReadAnswer(frame, reply, stationId, dataLength, &dataOffset);
     const char* warning = nullptr;
     switch (verdict) {
-    case Verdict::Ok: out->append(reply.constData() + dataOffset, dataLength); break;
+    case Verdict::Ok: appendAnswerData(out, std::move(reply), dataOffset, dataLength); break;
     case Verdict::NoAnswer: warning = "lib[ModbusRTU]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
     case Verdict::WrongFunction: warning = "lib[ModbusRTU]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
     case Verdict::WrongLength: warning = "lib[ModbusRTU]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;

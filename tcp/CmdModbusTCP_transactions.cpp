@@ -81,7 +81,7 @@ int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int station
         logDebug(transactionLine("lib[ModbusTCP]读命令 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, name,
                                  expectedLength, frame));
     const int dataLength = std::max(expectedLength, 0);
-    const QByteArray reply = exchangeExpecting(frame, kMbapHeaderSize + 2 + dataLength);
+    QByteArray reply = exchangeExpecting(frame, kMbapHeaderSize + 2 + dataLength);
     if (debugFlag)
         logDebug(transactionLine("lib[ModbusTCP]读响应 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, name,
                                  expectedLength, reply));
@@ -92,7 +92,7 @@ int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int station
         logWarning(transactionLine(format, stationId, name, expectedLength, shown));
     };
     switch (verdict) {
-    case Verdict::Ok: out->append(reply.constData() + dataOffset, dataLength); break;
+    case Verdict::Ok: appendAnswerData(out, std::move(reply), dataOffset, dataLength); break;
     case Verdict::NoAnswer: warn("lib[ModbusTCP]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
     case Verdict::WrongFunction: warn("lib[ModbusTCP]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
     // Shown from the unit identifier on.
