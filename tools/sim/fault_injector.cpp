@@ -170,7 +170,12 @@ void FaultInjector::answer(SimMap &map, modbus_t *context, int fd, const uint8_t
         if (hasByteCount(pdu[0]))
             for (size_t i = 2; i < pdu.size(); ++i)
                 pdu[i] ^= 0x5A;
-        return send(fd, frame(request, length, pdu, unit % 247 + 1), fault);
+        std::vector<uint8_t> other = frame(request, length, pdu, unit % 247 + 1);
+        // Over TCP another station's answer belongs to another transaction as well: the unit
+        // identifier alone proves nothing, gateways rewrite it.
+        if (!rtu_)
+            other[1] ^= 0x01;
+        return send(fd, other, fault);
     }
     case Fault::Exception:
         pdu = {uint8_t(function | 0x80), uint8_t(std::uniform_int_distribution<int>(1, 4)(random_))};
