@@ -82,24 +82,37 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
     const auto capped = [&](qint64 deadlineMs) {
         return timing.answerLimitMs > 0 ? std::min<qint64>(deadlineMs, timing.answerLimitMs) : deadlineMs;
     };
+    const qint64 firstByteDeadlineMs = capped(timing.firstByteMs);
     bool begun = !answer.isEmpty();
-    qint64 deadlineMs = capped(begun ? clock.elapsed() + timing.collectMs : timing.firstByteMs);
+    qint64 deadlineMs = begun ? capped(clock.elapsed() + timing.collectMs) : firstByteDeadlineMs;
+    QByteArray foreign; // the last frame that answered another request
     for (;;) {
+        while (shape.foreign && !answer.isEmpty()) {
+            const int stale = shape.foreign(answer, *shape.request);
+            if (stale <= 0)
+                break;
+            foreign = answer.left(stale);
+            answer.remove(0, stale);
+        }
+        if (begun && answer.isEmpty()) {
+            begun = false; // waiting for our own answer again
+            deadlineMs = std::max<qint64>(firstByteDeadlineMs, clock.elapsed());
+        }
         const int size = begun ? shape.of(answer) : 0;
         if (size > 0 && answer.size() >= size)
-            return;
+            break;
         if (state.endOfStream)
-            return;
+            break;
         const qint64 remainingUs = deadlineMs * 1000 - clock.nsecsElapsed() / 1000;
         if (remainingUs <= 0)
-            return;
+            break;
         // An answer of known size keeps being collected across pauses (split segments, USB
         // adapters); only one whose size cannot be told ends at a quiet spell.
         const bool quietEnds = begun && size == 0 && timing.quietEndUs > 0;
         const qint64 waitUs = quietEnds ? std::min<qint64>(remainingUs, timing.quietEndUs) : remainingUs;
         if (!waitReadable(fd, waitUs)) {
             if (quietEnds)
-                return; // the line stayed quiet: the answer is over
+                break; // the line stayed quiet: the answer is over
             continue;
         }
         if (readWaiting(fd, &answer, state) > 0 && !begun) {
@@ -107,6 +120,18 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
             deadlineMs = capped(clock.elapsed() + timing.collectMs);
         }
     }
+    if (answer.isEmpty() && !foreign.isEmpty())
+        answer = foreign;
+}
+
+int collectTrailing(int fd, QByteArray& answer, int silenceUs, int limit, DescriptorState& state)
+{
+    const int before = answer.size();
+    while (answer.size() - before < limit && !state.endOfStream && waitReadable(fd, silenceUs)) {
+        if (readWaiting(fd, &answer, state) == 0 && !state.endOfStream)
+            break;
+    }
+    return answer.size() - before;
 }
 
 void appendReceived(QByteArray& received, const QByteArray& bytes)

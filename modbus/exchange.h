@@ -13,11 +13,16 @@ namespace vane::modbus {
 // The size an answer will have, judged from the bytes received so far; 0 while that cannot be
 // told. `requestFunction` and `expectedSize` (0: unknown) describe the request it answers.
 using AnswerSizer = int (*)(const QByteArray& received, int requestFunction, int expectedSize);
+// The size of a whole frame at the start of `received` that answers another request than
+// `request` (a late answer to an earlier one); 0 when there is none.
+using ForeignFrame = int (*)(const QByteArray& received, const QByteArray& request);
 
 struct AnswerShape {
     AnswerSizer size = nullptr;
     int requestFunction = 0;
     int expectedSize = 0;
+    ForeignFrame foreign = nullptr; // frames that can tell whose answer they are
+    const QByteArray* request = nullptr;
 
     int of(const QByteArray& received) const { return size ? size(received, requestFunction, expectedSize) : 0; }
 };
@@ -49,9 +54,15 @@ bool waitReadable(int fd, qint64 timeoutUs);
 bool writeAll(int fd, const QByteArray& bytes, int timeoutMs, DescriptorState& state);
 
 // Collects an answer on the descriptor into `answer`, which may already hold bytes that arrived
-// before. `clock` was started when the wait for the answer began.
+// before. `clock` was started when the wait for the answer began. Whole frames that answer another
+// request are dropped and the wait goes on; when nothing else came, the last of them is the answer.
 void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const AnswerTiming& timing,
                    const QElapsedTimer& clock, DescriptorState& state);
+
+// Takes in bytes that follow a complete answer within `silenceUs`: a frame is over only when the
+// line has been quiet that long, and bytes right behind it mean it was not the device's answer
+// alone. Returns the number of bytes added to `answer`, reading at most `limit` of them.
+int collectTrailing(int fd, QByteArray& answer, int silenceUs, int limit, DescriptorState& state);
 
 // Between exchanges nothing takes the receive buffer in (the next exchange discards it), so a
 // device that keeps talking while nobody asks must not make it grow without bound: only the

@@ -103,8 +103,14 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
     DescriptorState state;
     state.zeroReadEnds = false;
     collectAnswer(serial->handle(), answer, shape, onLine, clock, state);
-    if (!answer.isEmpty())
+    if (!answer.isEmpty()) {
         line.byteSeen();
+        // The frame is over once the line has been quiet for t3.5. Bytes right behind it (a late
+        // answer to an earlier request and this one's, back to back) make it no answer of its own:
+        // they stay with it, so that its checks fail, instead of lying on the line for the next.
+        if (collectTrailing(serial->handle(), answer, times.silenceUs, kLongestFrameBytes, state) > 0)
+            line.byteSeen();
+    }
     // The frame timer may have been started by bytes of this answer: nothing is left for it.
     timer->stop();
     return true;

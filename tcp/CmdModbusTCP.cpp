@@ -87,7 +87,8 @@ int CmdModbusTCP::Determine_write(QByteArray frame)
     recvBuf.clear();
     if (!present || !present->usable())
         return -3;
-    const AnswerShape shape{&vane::tcp::mbapAnswerSize, 0, expectedAnswerSize};
+    // A late answer to an earlier request, still on its way when this one went out, is stepped over.
+    const AnswerShape shape{&vane::tcp::mbapAnswerSize, 0, expectedAnswerSize, &vane::tcp::otherTransactionFrame, &frame};
     present->exchange(frame, shape, kTiming.of(present->kind()), recvBuf);
     return 0;
 }

@@ -32,6 +32,16 @@ int mbapAnswerSize(const QByteArray& received, int, int expectedSize)
     return size;
 }
 
+int otherTransactionFrame(const QByteArray& received, const QByteArray& request)
+{
+    if (received.size() < kLengthEnd || sameTransaction(received, request))
+        return 0;
+    const int length = (static_cast<unsigned char>(received.at(4)) << 8) | static_cast<unsigned char>(received.at(5));
+    // A length no Modbus frame has is no frame to step over: the checks judge it.
+    const int framed = kLengthEnd + length;
+    return length >= 2 && length <= 254 && received.size() >= framed ? framed : 0;
+}
+
 bool sameTransaction(const QByteArray& answer, const QByteArray& request)
 {
     return answer.size() >= 2 && request.size() >= 2 && answer.at(0) == request.at(0) && answer.at(1) == request.at(1);

@@ -22,6 +22,10 @@ QByteArray mbapFrame(int unitId, QByteArray pdu);
 // is right is not waited on. Fits vane::modbus::AnswerSizer.
 int mbapAnswerSize(const QByteArray& received, int requestFunction, int expectedSize);
 
+// A whole frame at the start of `received` under another transaction identifier than `request`'s:
+// the late answer of an earlier request. Its size, or 0. Fits vane::modbus::ForeignFrame.
+int otherTransactionFrame(const QByteArray& received, const QByteArray& request);
+
 // Bytes 0 and 1 of both frames agree.
 bool sameTransaction(const QByteArray& answer, const QByteArray& request);
 

@@ -137,7 +137,9 @@ void FaultInjector::answer(SimMap &map, modbus_t *context, int fd, const uint8_t
         fault = Fault::Silent;
     const uint8_t function = length > header ? request[header] : 0;
     const int unit = length > 0 ? request[rtu_ ? 0 : kTcpHeader - 1] : 0;
-    const bool skipped = fault == Fault::Exception || fault == Fault::OtherStation || fault == Fault::Stale;
+    // Over RTU the previous answer comes again in front of this one, as a late answer does on a
+    // bus; nothing on an RTU line tells a device's stale answer from a fresh one when it comes alone.
+    const bool skipped = fault == Fault::Exception || fault == Fault::OtherStation || (fault == Fault::Stale && !rtu_);
 
     // The right answer; for a write the device does not carry out, its echo without storing.
     std::vector<uint8_t> right;
@@ -196,6 +198,11 @@ void FaultInjector::answer(SimMap &map, modbus_t *context, int fd, const uint8_t
         return send(fd, frame(request, length, pdu, unit), fault);
     }
     case Fault::Stale:
+        if (rtu_) {
+            std::vector<uint8_t> both = stale;
+            both.insert(both.end(), right.begin(), right.end());
+            return send(fd, both, fault);
+        }
         return send(fd, stale, fault);
     case Fault::Count:
         break;

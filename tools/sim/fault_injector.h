@@ -32,7 +32,7 @@ enum class Fault {
     OtherStation, // RTU address / TCP unit identifier of another device, with its own data
     Exception,    // an exception answer; the request is not carried out
     WrongLength,  // a well-formed answer with a data byte or register too few or too many
-    Stale,        // the previous answer again; the request is not carried out
+    Stale,        // the previous answer again (RTU: right in front of this one's); over TCP the request is not carried out
     Count
 };
 
