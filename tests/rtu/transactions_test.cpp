@@ -266,6 +266,31 @@ FakeDevice::Handler lateFirstAnswer(int delayMs)
     };
 }
 
+// Answered together: the first request's late answer, then the second's right behind it. An RTU
+// answer does not say which request it answers; a frame is over only after t3.5 of quiet.
+TEST_F(RtuTransactions, ALateAnswerRightInFrontOfTheNextIsNotTakenForIt)
+{
+    auto count = std::make_shared<std::atomic<int>>(0);
+    auto first = std::make_shared<QByteArray>();
+    device->setHandler([count, first](const QByteArray& request) {
+        const int number = ++*count;
+        const QByteArray answer = rtuReadAnswer(request, registerBytes({uint16_t(number)}));
+        if (number == 1) {
+            *first = answer;
+            return Replies();
+        }
+        if (number == 2)
+            return Replies{Reply::send(*first, 20), Reply::send(answer)};
+        return answerWith(answer);
+    });
+    QByteArray out;
+    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
+    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -1);
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(out.toHex(), QByteArray("0003"));
+}
+
 TEST_F(RtuTransactions, ALateAnswerIsNeverTakenForTheNextRequests)
 {
     // Late beyond the answer wait, and in before the host's next request.

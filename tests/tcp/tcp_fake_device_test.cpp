@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include <cstdlib>
 
 using namespace tcptest;
@@ -334,6 +337,27 @@ TEST_F(FakeTcpDevice, SilenceGivesStatus8AndTheLateAnswerIsNotTakenForTheNextReq
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }, 3000));
     answerWith(patternReplies);
     log.clear();
+    const CLabelVariable next = driver.ReadVariable("4x20", UInt16, 1);
+    EXPECT_EQ(next.status, 0);
+    EXPECT_EQ(next.value.value<QList<unsigned short>>(), QList<unsigned short>{patternRegister(20)});
+    EXPECT_EQ(log.total(), 0);
+}
+
+// The first request's late answer comes in while the second waits, its own answer right behind:
+// the late one carries another transaction identifier and is stepped over.
+TEST_F(FakeTcpDevice, ALateAnswerInFrontOfTheNextIsSteppedOver)
+{
+    auto count = std::make_shared<std::atomic<int>>(0);
+    auto first = std::make_shared<QByteArray>();
+    answerWith([count, first](const QByteArray& request) {
+        if (++*count == 1) {
+            *first = mbapPatternAnswer(request);
+            return Replies();
+        }
+        return Replies{Reply::send(*first, 20), Reply::send(mbapPatternAnswer(request))};
+    });
+    EXPECT_EQ(readTwoHoldingRegisters().status, 8);
+    LogCapture log;
     const CLabelVariable next = driver.ReadVariable("4x20", UInt16, 1);
     EXPECT_EQ(next.status, 0);
     EXPECT_EQ(next.value.value<QList<unsigned short>>(), QList<unsigned short>{patternRegister(20)});
