@@ -56,17 +56,7 @@ while [ $# -gt 0 ]; do
 done
 
 # Packages: the build's own, then the measuring tools.
-scripts/deps.sh
-missing=()
-for p in valgrind strace socat libmodbus-dev util-linux; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/deps.sh valgrind strace util-linux
 
 # Build: the bench programs always, the plug-ins when they are measured from this build.
 cmake -S . -B "$build" -DVANE_BUILD_BENCH=ON >/dev/null

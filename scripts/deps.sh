@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need; quick when they are all present.
+# Installs the Debian packages the build and the tests need, and any named on the command line;
+# quick when they are all present.
+#   scripts/deps.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -7,6 +9,7 @@ packages=(
   qtbase5-dev libqt5serialport5-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libmodbus-dev socat
+  "$@"
 )
 
 missing=()
