@@ -6,9 +6,9 @@ namespace vane::modbus {
 
 namespace {
 
-// The longest RTU frame; a line is given its wire time to fall quiet, and an answer of unknown
-// size its wire time to arrive.
-constexpr int kLongestFrameBytes = 256;
+// The longest frame on a line (RTU: 256 bytes; Modbus TCP frames over a serial line: 260); a line
+// is given its wire time to fall quiet, and an answer of unknown size its wire time to arrive.
+constexpr int kLongestFrameBytes = 260;
 // Room for scheduling and for USB adapters, which hand a long answer over in pieces with pauses.
 constexpr int kQuietLineSlackMs = 50;
 
