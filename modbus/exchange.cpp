@@ -1,6 +1,7 @@
 #include "exchange.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,7 +32,7 @@ qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state)
         }
         if (got < 0 && errno == EINTR)
             continue;
-        if (got == 0 ? state.zeroReadEnds : errno != EAGAIN && errno != EWOULDBLOCK)
+        if (got == 0 ? state.socket : errno != EAGAIN && errno != EWOULDBLOCK)
             state.endOfStream = true;
         return total;
     }
@@ -54,7 +55,10 @@ bool writeAll(int fd, const QByteArray& bytes, int timeoutMs, DescriptorState& s
     QElapsedTimer clock;
     int done = 0;
     while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const char* from = bytes.constData() + done;
+        const auto count = static_cast<size_t>(bytes.size() - done);
+        // A peer that has gone raises SIGPIPE on a plain write, which would end the host.
+        const ssize_t put = state.socket ? ::send(fd, from, count, MSG_NOSIGNAL) : ::write(fd, from, count);
         if (put > 0) {
             done += static_cast<int>(put);
             continue;

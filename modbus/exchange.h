@@ -38,8 +38,9 @@ struct AnswerTiming {
 
 // What became of the descriptor during a call.
 struct DescriptorState {
-    // A socket reads 0 bytes only at its end; a serial line in raw mode whenever nothing waits.
-    bool zeroReadEnds = true;
+    // A socket reads 0 bytes only at its end, a serial line in raw mode whenever nothing waits; a
+    // socket is written to without the signal a peer gone would raise.
+    bool socket = true;
     bool endOfStream = false; // the peer closed its side, or the descriptor failed
 };
 

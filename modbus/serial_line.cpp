@@ -112,7 +112,7 @@ void LineDiscipline::awaitQuietLine(int fd, int silence, int boundMs)
     std::optional<FineTimerSlack> fineSlack;
     const qint64 giveUpUs = nowUs() + static_cast<qint64>(boundMs) * 1000;
     DescriptorState state;
-    state.zeroReadEnds = false;
+    state.socket = false;
     for (;;) {
         // The tail of a late answer: it belongs to nobody now, and it keeps the line busy.
         if (readWaiting(fd, nullptr, state) > 0)

@@ -45,7 +45,7 @@ void SerialTransport::discardStale()
     if (!serial->isOpen())
         return;
     DescriptorState state;
-    state.zeroReadEnds = false;
+    state.socket = false;
     if (readWaiting(serial->handle(), nullptr, state) > 0)
         line.byteSeen();
 }
@@ -76,6 +76,7 @@ bool SerialTransport::writeOnQuietLine(const QByteArray& request, int writeTimeo
     const int longestFrameMs = ceilMs(times.wireUs(kLongestFrameBytes));
     line.awaitQuietLine(serial->handle(), times.silenceUs, longestFrameMs + kQuietLineSlackMs);
     DescriptorState state;
+    state.socket = false;
     const bool written = writeAll(serial->handle(), request, writeTimeoutMs, state);
     // The request occupies the line for its wire time after the system took it.
     line.lineBusyUntil(times.wireUs(request.size()));
@@ -101,7 +102,7 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
     onLine.quietEndUs = times.frameGapUs;
     answer.reserve(expectedBytes);
     DescriptorState state;
-    state.zeroReadEnds = false;
+    state.socket = false;
     collectAnswer(serial->handle(), answer, shape, onLine, clock, state);
     if (!answer.isEmpty()) {
         line.byteSeen();
