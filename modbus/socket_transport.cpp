@@ -20,6 +20,7 @@ SocketTransport::~SocketTransport()
 int SocketTransport::connectTo(const QHostAddress& address, int port, int timeoutMs)
 {
     incoming.clear();
+    staleJustDiscarded = false;
     tcp->abort();
     tcp->connectToHost(address, static_cast<quint16>(port), QIODevice::ReadWrite);
     tcp->waitForConnected(timeoutMs);
@@ -40,6 +41,8 @@ void SocketTransport::close() { disconnectFrom(kCloseTimeoutMs); }
 bool SocketTransport::usable()
 {
     discardStale();
+    // The request that follows at once needs no second look.
+    staleJustDiscarded = true;
     return tcp->state() != QAbstractSocket::UnconnectedState;
 }
 
@@ -65,7 +68,9 @@ void SocketTransport::discardStale()
 
 bool SocketTransport::writeRequest(const QByteArray& request, int writeTimeoutMs)
 {
-    discardStale();
+    if (!staleJustDiscarded)
+        discardStale();
+    staleJustDiscarded = false;
     if (tcp->state() == QAbstractSocket::ConnectingState)
         tcp->waitForConnected(writeTimeoutMs);
     if (!connected())

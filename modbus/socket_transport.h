@@ -34,6 +34,7 @@ public:
 
 private:
     QTcpSocket* tcp;
+    bool staleJustDiscarded = false;
 
     bool connected() const { return tcp->state() == QAbstractSocket::ConnectedState; }
     bool writeRequest(const QByteArray& request, int writeTimeoutMs);
