@@ -39,17 +39,6 @@ void SerialTransport::close()
     serial->close();
 }
 
-void SerialTransport::discardStale()
-{
-    dropBuffered();
-    if (!serial->isOpen())
-        return;
-    DescriptorState state;
-    state.socket = false;
-    if (readWaiting(serial->handle(), nullptr, state) > 0)
-        line.byteSeen();
-}
-
 void SerialTransport::dropBuffered()
 {
     incoming.clear();

@@ -26,7 +26,6 @@ public:
     Kind kind() const override { return Kind::Serial; }
     bool usable() override { return true; } // a closed port takes the request and gives no answer
     void close() override;
-    void discardStale() override;
     bool exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,
                   QByteArray& answer) override;
     bool send(const QByteArray& request, int writeTimeoutMs) override;

@@ -28,15 +28,13 @@ int SocketTransport::connectTo(const QHostAddress& address, int port, int timeou
     return state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState ? 0 : -3;
 }
 
-void SocketTransport::disconnectFrom(int timeoutMs)
+void SocketTransport::close()
 {
     tcp->close();
     tcp->disconnectFromHost();
     if (tcp->state() != QAbstractSocket::UnconnectedState)
-        tcp->waitForDisconnected(timeoutMs);
+        tcp->waitForDisconnected(kCloseTimeoutMs);
 }
-
-void SocketTransport::close() { disconnectFrom(kCloseTimeoutMs); }
 
 bool SocketTransport::usable()
 {

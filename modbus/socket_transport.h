@@ -20,13 +20,11 @@ public:
     // Drops any earlier connection and connects anew, waiting up to `timeoutMs`.
     // 0 when connected or still connecting by then, -3 when it gave up.
     int connectTo(const QHostAddress& address, int port, int timeoutMs);
-    // Closes the socket and waits up to `timeoutMs` for the peer to let it go.
-    void disconnectFrom(int timeoutMs);
 
     Kind kind() const override { return Kind::Socket; }
     bool usable() override;
+    // Closes the socket and waits up to 30 s for the peer to let it go.
     void close() override;
-    void discardStale() override;
     bool exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,
                   QByteArray& answer) override;
     bool send(const QByteArray& request, int writeTimeoutMs) override;
@@ -36,6 +34,9 @@ private:
     QTcpSocket* tcp;
     bool staleJustDiscarded = false;
 
+    // Drops input nobody asked for (the tail of a late answer, chatter between requests) and
+    // notices a peer that has gone.
+    void discardStale();
     bool connected() const { return tcp->state() == QAbstractSocket::ConnectedState; }
     bool writeRequest(const QByteArray& request, int writeTimeoutMs);
     void noticePeerGone();

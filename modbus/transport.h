@@ -20,8 +20,6 @@ public:
     virtual bool usable() = 0;
     // Closes the connection; the transport stays for the next connect.
     virtual void close() = 0;
-    // Drops input nobody asked for: the tail of a late answer, or chatter between requests.
-    virtual void discardStale() = 0;
     // Writes `request` and collects its answer into `answer` (empty when none came). False when
     // the transport could not take the request at all.
     virtual bool exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,

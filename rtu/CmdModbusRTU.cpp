@@ -16,7 +16,6 @@ namespace {
 // Time limits of the link, in milliseconds. Each is an upper bound: a wait ends as soon as its
 // condition holds.
 constexpr int kConnectTimeoutMs = 1000;
-constexpr int kDisconnectTimeoutMs = 30000;
 // The answer must begin within this after the request left, plus the caller's own allowance.
 constexpr int kAnswerStartMs = 500;
 // What Determine_write allows for an answer beyond kAnswerStartMs when called on its own.
@@ -57,7 +56,7 @@ int CmdModbusRTU::EthDisConnectDrive()
     SocketTransport* socket = transport.socket();
     if (!socket)
         return 1;
-    socket->disconnectFrom(kDisconnectTimeoutMs);
+    socket->close();
     return 0;
 }
 

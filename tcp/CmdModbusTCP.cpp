@@ -4,7 +4,6 @@
 #include <QMessageLogger>
 
 #include "mbap.h"
-#include "modbus/link_transport.h"
 
 using namespace vane::modbus;
 
@@ -13,7 +12,6 @@ namespace {
 // Time limits of the link, in milliseconds. Each is an upper bound: a wait ends as soon as
 // what it waits for has happened.
 constexpr int kConnectTimeoutMs = 1000;
-constexpr int kDisconnectTimeoutMs = 30000;
 // A socket answer gets one wait of 1500 ms, and a second one when the first brought nothing.
 constexpr int kSocketAnswerWaitMs = 1500;
 
@@ -54,7 +52,7 @@ int CmdModbusTCP::EthDisConnectDrive()
     SocketTransport* socket = transport.socket();
     if (!socket)
         return 1;
-    socket->disconnectFrom(kDisconnectTimeoutMs);
+    socket->close();
     return 0;
 }
 
