@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <type_traits>
 
 #include "labelvalue/CLabelVariable.h"
 
@@ -82,23 +84,52 @@ T fromBits(std::uint64_t bits)
     return element;
 }
 
+// A list of n elements, element i being make(i). QList keeps an element no larger than a pointer
+// (and movable) in its node array itself; such a list gets its n nodes in one step and the elements
+// are written into them, as QList's own append writes one. Other element types are appended.
+template <typename T, typename Make>
+QList<T> listOf(int n, Make make)
+{
+    QList<T> list;
+    if (n <= 0)
+        return list;
+    list.reserve(n);
+    if constexpr (!QTypeInfo<T>::isLarge && !QTypeInfo<T>::isStatic) {
+        // QList's one data member is its QListData: a pointer to the list is one to that.
+        static_assert(std::is_standard_layout_v<QList<T>> && sizeof(QList<T>) == sizeof(QListData));
+        void** nodes = reinterpret_cast<QListData*>(&list)->append(n);
+        for (int i = 0; i < n; ++i)
+            new (nodes + i) T(make(i));
+    } else {
+        for (int i = 0; i < n; ++i)
+            list.append(make(i));
+    }
+    return list;
+}
+
 // n elements from the start of bytes; a byte beyond the end reads as 0.
 template <typename T, Order O>
 QVariant decode(const QByteArray& bytes, int n)
 {
     constexpr int width = sizeof(T);
-    QList<T> elements;
-    elements.reserve(n);
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     const qint64 size = bytes.size();
-    for (int i = 0; i < n; ++i) {
-        const qint64 first = static_cast<qint64>(i) * width;
+    const auto element = [](qint64 first, auto byteAt) {
         std::uint64_t bits = 0;
-        for (int k = 0; k < width; ++k) {
-            const std::uint64_t byte = first + k < size ? data[first + k] : 0;
-            bits |= byte << laneShift(O, width, k);
-        }
-        elements.append(fromBits<T>(bits));
+        for (int k = 0; k < width; ++k)
+            bits |= std::uint64_t(byteAt(first + k)) << laneShift(O, width, k);
+        return fromBits<T>(bits);
+    };
+    QList<T> elements;
+    if (static_cast<qint64>(n) * width <= size) {
+        elements = listOf<T>(n, [&](int i) {
+            return element(static_cast<qint64>(i) * width, [data](qint64 at) { return data[at]; });
+        });
+    } else {
+        elements = listOf<T>(n, [&](int i) {
+            return element(static_cast<qint64>(i) * width,
+                           [data, size](qint64 at) { return at < size ? data[at] : std::uint8_t(0); });
+        });
     }
     return QVariant::fromValue(elements);
 }

@@ -39,13 +39,13 @@ CLabelVariable readByArea(Driver& driver, int refused, int area, int offset, Dat
 // stamped with the refusal's time or not as `refusalTime` says.
 template <typename Driver>
 CLabelVariable writeByArea(Driver& driver, int refused, int area, int offset, DataType type,
-                           const CLabelVariable& values, int count, RefusalTime refusalTime)
+                           CLabelVariable&& values, int count, RefusalTime refusalTime)
 {
     if (refused == StatusInitial && area == Driver::Area0x)
-        return driver.Write_0x(offset, type, values, count);
+        return driver.Write_0x(offset, type, std::move(values), count);
     if (refused == StatusInitial && area == Driver::Area4x)
-        return driver.Write_4x(offset, type, values, count);
-    CLabelVariable record(values);
+        return driver.Write_4x(offset, type, std::move(values), count);
+    CLabelVariable record = takeRecord(std::move(values));
     if (refusalTime == RefusalTime::Now)
         record.timestamp = QDateTime::currentDateTime();
     record.status = refused != StatusInitial ? refused : StatusReadOnly;

@@ -1,6 +1,7 @@
 #include "planning.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "codecs/type_codecs.h"
 #include "contract/status.h"
@@ -124,11 +125,20 @@ CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction
     return record;
 }
 
-CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& values, int count,
+CLabelVariable takeRecord(CLabelVariable&& values)
+{
+    QVariant value;
+    value.swap(values.value);
+    CLabelVariable record(values);
+    record.value.swap(value);
+    return record;
+}
+
+CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, int count,
                          RegisterTypes registerTypes, RefusalTime refusalTime, WriteTransaction transaction)
 {
-    CLabelVariable record(values);
     const auto refuse = [&](int status) {
+        CLabelVariable record = takeRecord(std::move(values));
         if (refusalTime == RefusalTime::Now)
             record.timestamp = QDateTime::currentDateTime();
         record.status = status;
@@ -169,6 +179,7 @@ CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& val
     codec.encode(values, elements, &data);
 
     const int result = transaction(quantity, data);
+    CLabelVariable record = takeRecord(std::move(values));
     record.timestamp = QDateTime::currentDateTime();
     record.status = statusOfTransaction(result);
     return record;

@@ -47,7 +47,12 @@ enum class RefusalTime { Now, Kept };
 // with the timestamp `refusalTime` says, in this order: a type the area cannot encode (status 7 for
 // coils, 2 for registers), a request for nothing or beyond the Modbus write limits (4), a value
 // that is not the type's list (2), or fewer elements than the write needs (4).
-CLabelVariable planWrite(AreaKind area, DataType type, const CLabelVariable& values, int count,
+// The record handed back is the host's record `values` with the outcome; its value is moved over.
+CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, int count,
                          RegisterTypes registerTypes, RefusalTime refusalTime, WriteTransaction transaction);
+
+// The host's record, its value moved instead of copied: a QVariant holding a list is copied
+// through the meta-type system, which costs more than the whole rest of a write's record.
+CLabelVariable takeRecord(CLabelVariable&& values);
 
 } // namespace vane::modbus

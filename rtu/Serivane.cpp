@@ -150,7 +150,7 @@ CLabelVariable Serivane::WriteVariable(QString address, DataType type, CLabelVar
     int area = NoArea;
     int offset = 0;
     const int refused = checkRequest(address, type, count, Direction::Write, &area, &offset);
-    CLabelVariable record = writeByArea(*this, refused, area, offset, type, values, count, RefusalTime::Kept);
+    CLabelVariable record = writeByArea(*this, refused, area, offset, type, std::move(values), count, RefusalTime::Kept);
     nameRecord(record, address, count, type);
     return record;
 }
@@ -183,17 +183,17 @@ CLabelVariable Serivane::Read_4x(int offset, DataType type, int count, QString a
     });
 }
 
-CLabelVariable Serivane::Write_0x(int offset, DataType type, CLabelVariable values, int count)
+CLabelVariable Serivane::Write_0x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Bits, type, values, count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int coils, const QByteArray& data) {
+    return planWrite(AreaKind::Bits, type, std::move(values), count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int coils, const QByteArray& data) {
         return link.WriteCoils0x(stationId, offset, coils, data);
     });
 }
 
 // Holding registers take only the ten plain types, high byte first.
-CLabelVariable Serivane::Write_4x(int offset, DataType type, CLabelVariable values, int count)
+CLabelVariable Serivane::Write_4x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Registers, type, values, count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int bytes, const QByteArray& data) {
+    return planWrite(AreaKind::Registers, type, std::move(values), count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int bytes, const QByteArray& data) {
         return link.WriteHoldingRegisters4x(stationId, offset, bytes, data);
     });
 }

@@ -145,7 +145,7 @@ CLabelVariable Netvane::WriteVariable(QString address, DataType type, CLabelVari
     int area = NoArea;
     int offset = 0;
     const int refused = checkRequest(address, type, count, Direction::Write, &area, &offset);
-    CLabelVariable record = writeByArea(*this, refused, area, offset, type, values, count, RefusalTime::Now);
+    CLabelVariable record = writeByArea(*this, refused, area, offset, type, std::move(values), count, RefusalTime::Now);
     nameRecord(record, address, count, type);
     return record;
 }
@@ -178,16 +178,16 @@ CLabelVariable Netvane::Read_4x(int offset, DataType type, int count, QString ad
     });
 }
 
-CLabelVariable Netvane::Write_0x(int offset, DataType type, CLabelVariable values, int count)
+CLabelVariable Netvane::Write_0x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Bits, type, values, count, RegisterTypes::All, RefusalTime::Now, [&](int coils, const QByteArray& data) {
+    return planWrite(AreaKind::Bits, type, std::move(values), count, RegisterTypes::All, RefusalTime::Now, [&](int coils, const QByteArray& data) {
         return link.WriteCoils0x(stationId, offset, coils, data);
     });
 }
 
-CLabelVariable Netvane::Write_4x(int offset, DataType type, CLabelVariable values, int count)
+CLabelVariable Netvane::Write_4x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Registers, type, values, count, RegisterTypes::All, RefusalTime::Now, [&](int bytes, const QByteArray& data) {
+    return planWrite(AreaKind::Registers, type, std::move(values), count, RegisterTypes::All, RefusalTime::Now, [&](int bytes, const QByteArray& data) {
         return link.WriteHoldingRegisters4x(stationId, offset, bytes, data);
     });
 }

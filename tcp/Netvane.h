@@ -40,8 +40,8 @@ public:
     CLabelVariable Read_1x(int offset, DataType type, int count, QString address);
     CLabelVariable Read_3x(int offset, DataType type, int count, QString address);
     CLabelVariable Read_4x(int offset, DataType type, int count, QString address);
-    CLabelVariable Write_0x(int offset, DataType type, CLabelVariable values, int count);
-    CLabelVariable Write_4x(int offset, DataType type, CLabelVariable values, int count);
+    CLabelVariable Write_0x(int offset, DataType type, CLabelVariable&& values, int count);
+    CLabelVariable Write_4x(int offset, DataType type, CLabelVariable&& values, int count);
 
     int SetDrivePar(QString, QVariant) { return 0; }
     int DestroyFree1() { return 0; }

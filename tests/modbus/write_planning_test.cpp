@@ -29,12 +29,12 @@ CLabelVariable valuesOf(const QList<T>& elements)
 CLabelVariable writeRegisters(FakeTransaction& device, DataType type, const CLabelVariable& values, int count,
                               RegisterTypes types = RegisterTypes::All)
 {
-    return planWrite(AreaKind::Registers, type, values, count, types, RefusalTime::Kept, device.writer());
+    return planWrite(AreaKind::Registers, type, CLabelVariable(values), count, types, RefusalTime::Kept, device.writer());
 }
 
 CLabelVariable writeCoils(FakeTransaction& device, DataType type, const CLabelVariable& values, int count)
 {
-    return planWrite(AreaKind::Bits, type, values, count, RegisterTypes::All, RefusalTime::Kept, device.writer());
+    return planWrite(AreaKind::Bits, type, CLabelVariable(values), count, RegisterTypes::All, RefusalTime::Kept, device.writer());
 }
 
 void expectRefusedUnsent(const FakeTransaction& device, const CLabelVariable& record, int status)

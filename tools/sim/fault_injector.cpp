@@ -135,6 +135,10 @@ void FaultInjector::answer(SimMap &map, modbus_t *context, int fd, const uint8_t
     Fault fault = pick();
     if (fault == Fault::Stale && previous_.empty())
         fault = Fault::Silent;
+    // A device that was late answers the request it hears next: its late answer goes out right
+    // in front of that answer, never alone in a later request's time.
+    if (!held_.empty())
+        fault = Fault::None;
     const uint8_t function = length > header ? request[header] : 0;
     const int unit = length > 0 ? request[rtu_ ? 0 : kTcpHeader - 1] : 0;
     // Over RTU the previous answer comes again in front of this one, as a late answer does on a
@@ -158,10 +162,21 @@ void FaultInjector::answer(SimMap &map, modbus_t *context, int fd, const uint8_t
 
     switch (fault) {
     case Fault::None:
+        if (!held_.empty()) {
+            std::vector<uint8_t> both;
+            both.swap(held_);
+            both.insert(both.end(), right.begin(), right.end());
+            return send(fd, both, fault);
+        }
+        return send(fd, right, fault);
     case Fault::Split:
         return send(fd, right, fault);
     case Fault::Late:
         pause(rtu_ ? kLateRtuMs : kLateTcpMs);
+        if (rtu_) {
+            held_ = right;
+            return;
+        }
         return send(fd, right, fault);
     case Fault::Silent:
         return;

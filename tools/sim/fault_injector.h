@@ -25,7 +25,7 @@ class SimMap;
 
 enum class Fault {
     None,         // the right answer at once
-    Late,         // the right answer after the driver has given up waiting
+    Late,         // the right answer after the driver has given up waiting (RTU: in front of the next answer)
     Silent,       // no answer
     Split,        // the right answer in two or three pieces with pauses between them
     BadCrc,       // RTU: one CRC byte damaged
@@ -62,6 +62,7 @@ private:
     std::mt19937 random_;
     int pair_[2] = {-1, -1};
     std::vector<uint8_t> previous_;
+    std::vector<uint8_t> held_; // RTU: a late answer, sent in front of the next one
     std::atomic<uint64_t> requests_{0};
     std::atomic<uint64_t> counts_[int(Fault::Count)] = {};
 };
