@@ -4,6 +4,7 @@
 #include <QList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -143,11 +144,14 @@ int encode(const CLabelVariable& record, int n, QByteArray* out)
     if (!record.value.canConvert<QList<T>>())
         return 0;
     const QList<T> elements = record.value.value<QList<T>>();
-    int written = 0;
-    for (int i = 0; i < n && i < elements.size(); ++i, ++written) {
+    const int written = std::max(0, std::min(n, elements.size()));
+    const int before = out->size();
+    out->resize(before + written * width);
+    auto* to = reinterpret_cast<std::uint8_t*>(out->data()) + before;
+    for (int i = 0; i < written; ++i) {
         const std::uint64_t bits = bitsOf(elements.at(i));
         for (int k = 0; k < width; ++k)
-            out->append(static_cast<char>((bits >> laneShift(O, width, k)) & 0xFF));
+            *to++ = static_cast<std::uint8_t>((bits >> laneShift(O, width, k)) & 0xFF);
     }
     return written;
 }

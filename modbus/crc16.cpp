@@ -15,18 +15,32 @@ unsigned short crc16Modbus(const QByteArray& bytes, int length)
     return static_cast<unsigned short>(crc);
 }
 
+namespace {
+
+// What the eight shifts of a byte XOR into the CRC, for each value of its low byte after the
+// byte was XORed in.
+struct ShiftTable {
+    unsigned short of[256] = {};
+    constexpr ShiftTable()
+    {
+        for (unsigned int low = 0; low < 256; ++low) {
+            unsigned int crc = low;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1u) ? (crc >> 1) ^ 0xA001u : crc >> 1;
+            of[low] = static_cast<unsigned short>(crc);
+        }
+    }
+};
+
+constexpr ShiftTable kShifts;
+
+} // namespace
+
 unsigned short crc16Modbus(const char* bytes, int length, unsigned short start)
 {
-    // The eight shifts of a byte done at once: what they XOR in depends only on the byte's bits
-    // against the low byte of the CRC, through their parity and two shifted copies. No table.
     unsigned int crc = start;
-    for (int i = 0; i < length; ++i) {
-        unsigned int w = (crc ^ static_cast<unsigned char>(bytes[i])) & 0xFFu;
-        unsigned int parity = w ^ (w >> 4);
-        parity ^= parity >> 2;
-        parity ^= parity >> 1;
-        crc = ((crc >> 8) ^ (w << 6) ^ (w << 7) ^ (0xC001u & (0u - (parity & 1u)))) & 0xFFFFu;
-    }
+    for (int i = 0; i < length; ++i)
+        crc = (crc >> 8) ^ kShifts.of[(crc ^ static_cast<unsigned char>(bytes[i])) & 0xFFu];
     return static_cast<unsigned short>(crc);
 }
 

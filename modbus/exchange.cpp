@@ -14,19 +14,30 @@ namespace {
 
 constexpr int kReadChunk = 512;
 
+// Room for `bytes` more at the end of `array`: where they go. Kept out of line, where the
+// compiler cannot mistake the array's storage for the shared empty one.
+[[gnu::noinline]] char* growBy(QByteArray& array, int bytes)
+{
+    const int before = array.size();
+    array.resize(before + bytes);
+    return array.data() + before;
+}
+
 } // namespace
 
 qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state)
 {
     qint64 total = 0;
-    char chunk[kReadChunk];
+    char discard[kReadChunk];
     for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        // Straight into the answer's own buffer; a read of a full chunk may have left more.
+        const int before = into ? into->size() : 0;
+        const ssize_t got = ::read(fd, into ? growBy(*into, kReadChunk) : discard, kReadChunk);
+        if (into)
+            into->resize(before + static_cast<int>(std::max<ssize_t>(got, 0)));
         if (got > 0) {
-            if (into)
-                into->append(chunk, static_cast<int>(got));
             total += got;
-            if (got < static_cast<ssize_t>(sizeof chunk))
+            if (got < kReadChunk)
                 return total;
             continue;
         }

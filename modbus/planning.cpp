@@ -127,10 +127,17 @@ CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction
 
 CLabelVariable takeRecord(CLabelVariable&& values)
 {
-    QVariant value;
-    value.swap(values.value);
-    CLabelVariable record(values);
-    record.value.swap(value);
+    // Field by field, as the copy constructor copies them.
+    CLabelVariable record;
+    record.status = values.status;
+    record.accessStatus = values.accessStatus;
+    record.value.swap(values.value);
+    record.timestamp.swap(values.timestamp);
+    record.address.swap(values.address);
+    record.count = values.count;
+    record.type = values.type;
+    record.reserved = values.reserved;
+    record.reservedText.swap(values.reservedText);
     return record;
 }
 

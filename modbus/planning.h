@@ -51,8 +51,8 @@ enum class RefusalTime { Now, Kept };
 CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, int count,
                          RegisterTypes registerTypes, RefusalTime refusalTime, WriteTransaction transaction);
 
-// The host's record, its value moved instead of copied: a QVariant holding a list is copied
-// through the meta-type system, which costs more than the whole rest of a write's record.
+// The host's record moved instead of copied: a QVariant holding a list is copied through the
+// meta-type system, which costs more than the whole rest of a write's record.
 CLabelVariable takeRecord(CLabelVariable&& values);
 
 } // namespace vane::modbus
