@@ -5,8 +5,8 @@
 namespace vane::modbus {
 
 // CRC-16/MODBUS over the first `length` bytes of `bytes`: start at 0xFFFF, XOR each byte into the
-// low byte, shift right eight times, XOR 0xA001 whenever a 1 is shifted out (the eight shifts of a
-// byte are looked up in a table built from exactly that rule).
+// low byte, shift right eight times, XOR 0xA001 whenever a 1 is shifted out (computed eight bytes
+// at a time, through tables built from exactly that rule).
 // Positions at or beyond the end of `bytes` count as 0 bytes. Sent low byte first.
 unsigned short crc16Modbus(const QByteArray& bytes, int length);
 

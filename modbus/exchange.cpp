@@ -14,12 +14,18 @@ namespace {
 
 constexpr int kReadChunk = 512;
 
-// Room for `bytes` more at the end of `array`: where they go. Kept out of line, where the
-// compiler cannot mistake the array's storage for the shared empty one.
-[[gnu::noinline]] char* growBy(QByteArray& array, int bytes)
+constexpr int kLeastRoom = 64;
+
+// The free room at the end of `array`, made part of it: where the next bytes go. An array with
+// less room than that gets a chunk more. Kept out of line, where the compiler cannot mistake the
+// array's storage for the shared empty one.
+[[gnu::noinline]] char* openRoom(QByteArray& array, int* room)
 {
     const int before = array.size();
-    array.resize(before + bytes);
+    *room = array.capacity() - before;
+    if (*room < kLeastRoom)
+        *room = kReadChunk;
+    array.resize(before + *room);
     return array.data() + before;
 }
 
@@ -30,14 +36,15 @@ qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state)
     qint64 total = 0;
     char discard[kReadChunk];
     for (;;) {
-        // Straight into the answer's own buffer; a read of a full chunk may have left more.
+        // Straight into the answer's own buffer. A read that fills the room may have left more.
         const int before = into ? into->size() : 0;
-        const ssize_t got = ::read(fd, into ? growBy(*into, kReadChunk) : discard, kReadChunk);
+        int room = kReadChunk;
+        const ssize_t got = ::read(fd, into ? openRoom(*into, &room) : discard, static_cast<size_t>(room));
         if (into)
             into->resize(before + static_cast<int>(std::max<ssize_t>(got, 0)));
         if (got > 0) {
             total += got;
-            if (got < kReadChunk)
+            if (got < room)
                 return total;
             continue;
         }

@@ -89,7 +89,6 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
     onLine.firstByteMs += ceilMs(times.wireUs(request.size()));
     onLine.collectMs += ceilMs(times.wireUs(expectedBytes));
     onLine.quietEndUs = times.frameGapUs;
-    answer.reserve(expectedBytes);
     DescriptorState state;
     state.socket = false;
     collectAnswer(serial->handle(), answer, shape, onLine, clock, state);

@@ -29,3 +29,25 @@ TEST(Crc16Modbus, CoversExactlyTheGivenLengthAndReadsZerosPastTheEnd)
     EXPECT_EQ(crc16Modbus(hex("ff"), 1), 0x00FF);
     EXPECT_EQ(crc16Modbus(hex("80ff"), 2), crc16Modbus(hex("80ff00"), 2));
 }
+
+TEST(Crc16Modbus, EqualsTheBitwiseRuleForEveryLengthAndStart)
+{
+    const auto bitwise = [](const QByteArray& bytes, int from, int length) {
+        unsigned int crc = 0xFFFF;
+        for (int i = from; i < from + length; ++i) {
+            crc ^= static_cast<unsigned char>(bytes[i]);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1u) ? (crc >> 1) ^ 0xA001u : crc >> 1;
+        }
+        return static_cast<unsigned short>(crc);
+    };
+    QByteArray bytes(300, '\0');
+    unsigned int seed = 12345;
+    for (char& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<char>(seed >> 16);
+    }
+    for (int from = 0; from < 8; ++from)
+        for (int length = 0; from + length <= bytes.size(); ++length)
+            ASSERT_EQ(crc16Modbus(bytes.constData() + from, length), bitwise(bytes, from, length)) << from << "+" << length;
+}
