@@ -99,6 +99,7 @@ QList<T> listOf(int n, Make make)
         // QList's one data member is its QListData: a pointer to the list is one to that.
         static_assert(std::is_standard_layout_v<QList<T>> && sizeof(QList<T>) == sizeof(QListData));
         void** nodes = reinterpret_cast<QListData*>(&list)->append(n);
+#pragma GCC unroll 4
         for (int i = 0; i < n; ++i)
             new (nodes + i) T(make(i));
     } else {
@@ -115,21 +116,30 @@ QVariant decode(const QByteArray& bytes, int n)
     constexpr int width = sizeof(T);
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     const qint64 size = bytes.size();
-    const auto element = [](qint64 first, auto byteAt) {
-        std::uint64_t bits = 0;
-        for (int k = 0; k < width; ++k)
-            bits |= std::uint64_t(byteAt(first + k)) << laneShift(O, width, k);
-        return fromBits<T>(bits);
-    };
     QList<T> elements;
     if (static_cast<qint64>(n) * width <= size) {
-        elements = listOf<T>(n, [&](int i) {
-            return element(static_cast<qint64>(i) * width, [data](qint64 at) { return data[at]; });
+        elements = listOf<T>(n, [data](int i) {
+            // The element's bytes in one load, then moved to their lanes.
+            using Raw = std::conditional_t<width == 1, std::uint8_t,
+                        std::conditional_t<width == 2, std::uint16_t,
+                        std::conditional_t<width == 4, std::uint32_t, std::uint64_t>>>;
+            Raw raw;
+            std::memcpy(&raw, data + static_cast<qint64>(i) * width, width);
+            std::uint64_t bits = 0;
+            for (int k = 0; k < width; ++k) {
+                const int atByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? k : width - 1 - k;
+                bits |= ((std::uint64_t(raw) >> (8 * atByte)) & 0xFFu) << laneShift(O, width, k);
+            }
+            return fromBits<T>(bits);
         });
     } else {
-        elements = listOf<T>(n, [&](int i) {
-            return element(static_cast<qint64>(i) * width,
-                           [data, size](qint64 at) { return at < size ? data[at] : std::uint8_t(0); });
+        elements = listOf<T>(n, [data, size](int i) {
+            std::uint64_t bits = 0;
+            for (int k = 0; k < width; ++k) {
+                const qint64 at = static_cast<qint64>(i) * width + k;
+                bits |= std::uint64_t(at < size ? data[at] : 0) << laneShift(O, width, k);
+            }
+            return fromBits<T>(bits);
         });
     }
     return QVariant::fromValue(elements);
