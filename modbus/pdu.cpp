@@ -8,11 +8,22 @@
 namespace vane::modbus {
 namespace {
 
-void appendWord(QByteArray& pdu, int value)
+// A PDU's fixed fields, then its data (missing bytes go out as 0), in one buffer with room for
+// the envelope.
+void fillPdu(QByteArray& pdu, const char* head, int headSize, const QByteArray& data = QByteArray(), int dataBytes = 0)
 {
-    pdu.append(static_cast<char>((value >> 8) & 0xFF));
-    pdu.append(static_cast<char>(value & 0xFF));
+    pdu.reserve(kEnvelopeRoom + headSize + dataBytes);
+    pdu.append(head, headSize);
+    if (dataBytes == 0)
+        return;
+    const int present = std::min(data.size(), dataBytes);
+    pdu.append(data.constData(), present);
+    if (present < dataBytes)
+        pdu.append(dataBytes - present, '\0');
 }
+
+char high(int word) { return static_cast<char>((word >> 8) & 0xFF); }
+char low(int word) { return static_cast<char>(word & 0xFF); }
 
 int wordAt(const char* bytes, int index)
 {
@@ -33,14 +44,9 @@ PduRequest multipleWrite(int function, int start, int quantity, int byteCount, c
     request.function = function;
     request.start = start;
     request.quantity = quantity;
-    request.pdu.reserve(kEnvelopeRoom + 6 + byteCount);
-    request.pdu.append(static_cast<char>(function));
-    appendWord(request.pdu, start);
-    appendWord(request.pdu, quantity);
-    request.pdu.append(static_cast<char>(byteCount));
-    request.pdu.append(data.constData(), std::min(data.size(), byteCount));
-    if (data.size() < byteCount)
-        request.pdu.append(byteCount - data.size(), '\0');
+    const char head[6] = {static_cast<char>(function), high(start), low(start), high(quantity), low(quantity),
+                          static_cast<char>(byteCount)};
+    fillPdu(request.pdu, head, 6, data, byteCount);
     return request;
 }
 
@@ -56,10 +62,8 @@ PduRequest readRequest(int function, int start, int quantity, int answerDataByte
     request.start = start;
     request.quantity = quantity;
     request.answerDataBytes = answerDataBytes;
-    request.pdu.reserve(kEnvelopeRoom + 5);
-    const char pdu[5] = {static_cast<char>(function), static_cast<char>(start >> 8), static_cast<char>(start & 0xFF),
-                         static_cast<char>(quantity >> 8), static_cast<char>(quantity & 0xFF)};
-    request.pdu.append(pdu, 5);
+    const char head[5] = {static_cast<char>(function), high(start), low(start), high(quantity), low(quantity)};
+    fillPdu(request.pdu, head, 5);
     return request;
 }
 
@@ -81,12 +85,8 @@ PduRequest writeRegistersRequest(int start, int byteLength, const QByteArray& da
     request.function = WriteSingleRegister;
     request.start = start;
     request.quantity = 1;
-    request.pdu.reserve(kEnvelopeRoom + 5);
-    request.pdu.append(static_cast<char>(WriteSingleRegister));
-    appendWord(request.pdu, start);
-    request.pdu.append(data.left(2));
-    if (data.size() < 2)
-        request.pdu.append(2 - data.size(), '\0');
+    const char head[3] = {static_cast<char>(WriteSingleRegister), high(start), low(start)};
+    fillPdu(request.pdu, head, 3, data, 2);
     return request;
 }
 
