@@ -3,7 +3,6 @@
 #include <QSerialPort>
 
 #include <algorithm>
-#include <optional>
 
 #include <sys/prctl.h>
 
@@ -78,38 +77,22 @@ void LineDiscipline::lineBusyUntil(qint64 usFromNow)
     lastByteUs = nowUs() + usFromNow;
 }
 
-namespace {
+FineTimerSlack::FineTimerSlack() : saved(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0))
+{
+    if (saved > kFineSlackNs)
+        ::prctl(PR_SET_TIMERSLACK, kFineSlackNs, 0, 0, 0);
+}
 
-// The system may end a wait up to its timer slack (50 us by default) late, a sizeable share of a
-// 1.75 ms silence. While the line is waited on, the calling thread's slack is kept small; its own
-// setting comes back afterwards.
-class FineTimerSlack {
-public:
-    FineTimerSlack() : saved(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0))
-    {
-        if (saved > kFineSlackNs)
-            ::prctl(PR_SET_TIMERSLACK, kFineSlackNs, 0, 0, 0);
-    }
-    ~FineTimerSlack()
-    {
-        if (saved > kFineSlackNs)
-            ::prctl(PR_SET_TIMERSLACK, saved, 0, 0, 0);
-    }
-    FineTimerSlack(const FineTimerSlack&) = delete;
-    FineTimerSlack& operator=(const FineTimerSlack&) = delete;
-
-private:
-    static constexpr long kFineSlackNs = 1000;
-    const long saved;
-};
-
-} // namespace
+FineTimerSlack::~FineTimerSlack()
+{
+    if (saved > kFineSlackNs)
+        ::prctl(PR_SET_TIMERSLACK, saved, 0, 0, 0);
+}
 
 void LineDiscipline::awaitQuietLine(int fd, int silence, int boundMs)
 {
     if (!clock.isValid())
         clock.start();
-    std::optional<FineTimerSlack> fineSlack;
     const qint64 giveUpUs = nowUs() + static_cast<qint64>(boundMs) * 1000;
     DescriptorState state;
     state.socket = false;
@@ -121,8 +104,6 @@ void LineDiscipline::awaitQuietLine(int fd, int silence, int boundMs)
         const qint64 quietAt = lastByteUs + std::max<qint64>(silence, holdUs);
         if (now >= quietAt || now >= giveUpUs || state.endOfStream)
             break;
-        if (!fineSlack)
-            fineSlack.emplace();
         waitReadable(fd, std::min(quietAt, giveUpUs) - now);
     }
     holdUs = 0;

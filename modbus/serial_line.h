@@ -36,6 +36,21 @@ struct LineTimes {
     qint64 wireUs(int bytes) const { return static_cast<qint64>(characterUs) * bytes; }
 };
 
+// The system may end a wait up to its timer slack (50 us by default) late, a sizeable share of a
+// 1.75 ms silence. While a serial exchange waits on its line, the calling thread's slack is kept
+// small; its own setting comes back afterwards.
+class FineTimerSlack {
+public:
+    FineTimerSlack();
+    ~FineTimerSlack();
+    FineTimerSlack(const FineTimerSlack&) = delete;
+    FineTimerSlack& operator=(const FineTimerSlack&) = delete;
+
+private:
+    static constexpr long kFineSlackNs = 1000;
+    const long saved;
+};
+
 // Keeps a serial line's requests apart from everything else on it: a request is written only
 // after the line has been quiet for t3.5 (and after any turnaround delay a broadcast asked for).
 class LineDiscipline {

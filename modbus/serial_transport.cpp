@@ -78,6 +78,7 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
     answer.clear();
     if (!readyForRequest())
         return false;
+    const FineTimerSlack fineSlack;
     const LineTimes times(*serial);
     QElapsedTimer clock;
     writeOnQuietLine(request, timing.writeTimeoutMs, times);
@@ -109,6 +110,7 @@ bool SerialTransport::send(const QByteArray& request, int writeTimeoutMs)
 {
     if (!readyForRequest())
         return false;
+    const FineTimerSlack fineSlack;
     const LineTimes times(*serial);
     const bool written = writeOnQuietLine(request, writeTimeoutMs, times);
     // The port takes the bytes at once; the frame is on the wire after its wire time.
