@@ -17,7 +17,7 @@ bool allDigits(const QChar* text, int length)
 
 Table tableOfPrefix(const QString& address)
 {
-    if (address.size() < kPrefixLength || address.at(1).toLower() != QLatin1Char('x'))
+    if (address.size() < kPrefixLength || (address.at(1) != QLatin1Char('x') && address.at(1) != QLatin1Char('X')))
         return Table::None;
     switch (address.at(0).unicode()) {
     case '0': return Table::Coils;

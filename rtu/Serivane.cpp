@@ -86,9 +86,9 @@ int Serivane::DisConnectDrive()
 
 int Serivane::DestroyFree() { return link.DestroyFree(); }
 
-int Serivane::getArea(QString address)
+int Serivane::areaOfTable(Table table)
 {
-    switch (parseTagAddress(address).table) {
+    switch (table) {
     case Table::DiscreteInputs: return Area1x;
     case Table::Coils: return Area0x;
     case Table::InputRegisters: return Area3x;
@@ -97,6 +97,8 @@ int Serivane::getArea(QString address)
     }
     return NoArea;
 }
+
+int Serivane::getArea(QString address) { return areaOfTable(parseTagAddress(address).table); }
 
 int Serivane::getAddr(QString address) { return offsetOf(address); }
 
@@ -108,8 +110,10 @@ int Serivane::getBytelen(DataType type, int count, int area)
 int Serivane::checkRequest(const QString& address, DataType type, int count, Direction direction, int* area,
                            int* offset)
 {
-    *area = getArea(address);
-    *offset = getAddr(address);
+    // One look at the address gives both.
+    const TagAddress tag = parseTagAddress(address);
+    *area = areaOfTable(tag.table);
+    *offset = static_cast<int>(tag.offset);
     if (*area == NoArea)
         return StatusBadArea;
     // Reads test for a negative count only: a read of 0 elements is refused later, after the type.

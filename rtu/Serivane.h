@@ -7,6 +7,7 @@
 #include "codecs/codec_members.h"
 #include "contract/CDriveBaseClass.h"
 #include "modbus/planning.h"
+#include "modbus/tag_address.h"
 
 // The Modbus RTU driver a host obtains from getSharedLibrary: text in (station number,
 // connection parameters, tag addresses), checked requests out to its link.
@@ -31,6 +32,7 @@ public:
     CLabelVariable WriteVariable(QString address, DataType type, CLabelVariable values, int count) override;
     int DestroyFree() override;
 
+    static int areaOfTable(vane::modbus::Table table);
     int getArea(QString address);
     int getAddr(QString address);
     int getBytelen(DataType type, int count, int area);

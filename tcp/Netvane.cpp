@@ -80,9 +80,9 @@ int Netvane::DisConnectDrive()
 
 int Netvane::DestroyFree() { return link.DestroyFree(); }
 
-int Netvane::getArea(QString address)
+int Netvane::areaOfTable(Table table)
 {
-    switch (parseTagAddress(address).table) {
+    switch (table) {
     case Table::Coils: return Area0x;
     case Table::DiscreteInputs: return Area1x;
     case Table::HoldingRegisters: return Area4x;
@@ -91,6 +91,8 @@ int Netvane::getArea(QString address)
     }
     return NoArea;
 }
+
+int Netvane::getArea(QString address) { return areaOfTable(parseTagAddress(address).table); }
 
 int Netvane::getAddr(QString address) { return offsetOf(address); }
 
@@ -102,8 +104,10 @@ int Netvane::getBytelen(DataType type, int count, int area)
 int Netvane::checkRequest(const QString& address, DataType type, int count, Direction direction, int* area,
                           int* offset)
 {
-    *area = getArea(address);
-    *offset = getAddr(address);
+    // One look at the address gives both.
+    const TagAddress tag = parseTagAddress(address);
+    *area = areaOfTable(tag.table);
+    *offset = static_cast<int>(tag.offset);
     if (*offset < 0)
         return StatusBadAddress;
     if (*area == NoArea)

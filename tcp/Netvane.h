@@ -8,6 +8,7 @@
 #include "codecs/codec_members.h"
 #include "contract/CDriveBaseClass.h"
 #include "modbus/planning.h"
+#include "modbus/tag_address.h"
 
 // The Modbus TCP driver a host obtains from getSharedLibrary: text in (station number,
 // connection parameters, tag addresses), checked requests out to its link.
@@ -32,6 +33,7 @@ public:
     CLabelVariable WriteVariable(QString address, DataType type, CLabelVariable values, int count) override;
     int DestroyFree() override;
 
+    static int areaOfTable(vane::modbus::Table table);
     int getArea(QString address);
     int getAddr(QString address);
     int getBytelen(DataType type, int count, int area);
