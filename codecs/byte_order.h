@@ -151,9 +151,18 @@ template <typename T, Order O>
 int encode(const CLabelVariable& record, int n, QByteArray* out)
 {
     constexpr int width = sizeof(T);
-    if (!record.value.canConvert<QList<T>>())
-        return 0;
-    const QList<T> elements = record.value.value<QList<T>>();
+    // The list itself when the value holds exactly it, else a converted copy.
+    QList<T> converted;
+    const QList<T>* held = nullptr;
+    if (record.value.userType() == qMetaTypeId<QList<T>>()) {
+        held = static_cast<const QList<T>*>(record.value.constData());
+    } else {
+        if (!record.value.canConvert<QList<T>>())
+            return 0;
+        converted = record.value.value<QList<T>>();
+        held = &converted;
+    }
+    const QList<T>& elements = *held;
     const int written = std::max(0, std::min(n, elements.size()));
     const int before = out->size();
     out->resize(before + written * width);

@@ -6,6 +6,8 @@ namespace {
 template <typename T>
 int heldElements(const CLabelVariable& record)
 {
+    if (record.value.userType() == qMetaTypeId<QList<T>>())
+        return static_cast<const QList<T>*>(record.value.constData())->size();
     return record.value.canConvert<QList<T>>() ? record.value.value<QList<T>>().size() : -1;
 }
 

@@ -28,16 +28,16 @@ bool decodesInBitArea(DataType type)
     }
 }
 
-bool decodes(AreaKind area, DataType type)
+bool decodes(AreaKind area, DataType type, const codecs::TypeCodec& codec)
 {
     if (area == AreaKind::Bits)
         return decodesInBitArea(type);
-    return codecFor(type).decode && type != Bool;
+    return codec.decode && type != Bool;
 }
 
 bool isPlainRegisterType(DataType type) { return type >= Int8 && type <= Double; }
 
-qint64 bytesOf(DataType type, qint64 count, bool registerArea)
+qint64 bytesOf(DataType type, const codecs::TypeCodec& codec, qint64 count, bool registerArea)
 {
     switch (type) {
     case Bool: return count / 8 + (count % 8 != 0 ? 1 : 0);
@@ -45,8 +45,12 @@ qint64 bytesOf(DataType type, qint64 count, bool registerArea)
     case UInt8: return registerArea ? count - count % 2 : count;
     default: break;
     }
-    const codecs::TypeCodec codec = codecFor(type);
     return codec.decode ? codec.width * count : 0;
+}
+
+qint64 bytesOf(DataType type, qint64 count, bool registerArea)
+{
+    return bytesOf(type, codecFor(type), count, registerArea);
 }
 
 qint64 quantityLimit(AreaKind area, Direction direction)
@@ -97,7 +101,8 @@ bool requestWithinTable(qint64 offset, AreaKind area, Direction direction, DataT
 CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction transaction)
 {
     const bool registers = area == AreaKind::Registers;
-    const bool decodable = decodes(area, type);
+    const codecs::TypeCodec codec = codecFor(type);
+    const bool decodable = decodes(area, type, codec);
 
     CLabelVariable record;
     const int refused = quantityStatus(area, Direction::Read, type, count, decodable);
@@ -107,7 +112,7 @@ CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction
         return record;
     }
 
-    const int bytes = byteLength(type, count, registers);
+    const int bytes = static_cast<int>(bytesOf(type, codec, count, registers));
     const int quantity = registers ? bytes : (type == Bool ? count : bytes * 8);
     QByteArray reply;
     const int result = transaction(quantity, &reply);
@@ -120,7 +125,6 @@ CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction
         record.status = StatusTypeNotHandled;
         return record;
     }
-    const codecs::TypeCodec codec = codecFor(type);
     record.value = codec.decode(reply, type == Bool ? count : bytes / codec.width);
     return record;
 }
@@ -162,7 +166,7 @@ CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, 
     if (refused != StatusInitial)
         return refuse(refused);
 
-    const int bytes = byteLength(type, count, registers);
+    const int bytes = static_cast<int>(bytesOf(type, codec, count, registers));
     int quantity = 0;    // coils, or the byte length of registers
     int elements = 0;    // elements the encoder is asked for
     int needed = 0;      // elements whose bytes actually go on the wire
