@@ -107,6 +107,7 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
     const qint64 firstByteDeadlineMs = capped(timing.firstByteMs);
     bool begun = !answer.isEmpty();
     qint64 deadlineMs = begun ? capped(clock.elapsed() + timing.collectMs) : firstByteDeadlineMs;
+    bool collectingFromNow = false; // the collection limit counts from the first bytes
     QByteArray foreign; // the last frame that answered another request
     for (;;) {
         while (shape.foreign && !answer.isEmpty()) {
@@ -125,7 +126,12 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
             break;
         if (state.endOfStream)
             break;
-        const qint64 remainingUs = deadlineMs * 1000 - clock.nsecsElapsed() / 1000;
+        const qint64 nowUs = clock.nsecsElapsed() / 1000;
+        if (collectingFromNow) {
+            deadlineMs = capped(nowUs / 1000 + timing.collectMs);
+            collectingFromNow = false;
+        }
+        const qint64 remainingUs = deadlineMs * 1000 - nowUs;
         if (remainingUs <= 0)
             break;
         // An answer of known size keeps being collected across pauses (split segments, USB
@@ -139,7 +145,7 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
         }
         if (readWaiting(fd, &answer, state) > 0 && !begun) {
             begun = true;
-            deadlineMs = capped(clock.elapsed() + timing.collectMs);
+            collectingFromNow = true;
         }
     }
     if (answer.isEmpty() && !foreign.isEmpty())

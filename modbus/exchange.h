@@ -65,6 +65,16 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
 // alone. Returns the number of bytes added to `answer`, reading at most `limit` of them.
 int collectTrailing(int fd, QByteArray& answer, int silenceUs, int limit, DescriptorState& state);
 
+// Appends `from` to `to` and leaves `from` empty; a move when `to` is empty.
+inline void handOver(QByteArray& from, QByteArray& to)
+{
+    if (to.isEmpty())
+        to.swap(from);
+    else
+        to.append(from);
+    from.clear();
+}
+
 // Between exchanges nothing takes the receive buffer in (the next exchange discards it), so a
 // device that keeps talking while nobody asks must not make it grow without bound: only the
 // newest bytes, more than any answer holds, are kept.

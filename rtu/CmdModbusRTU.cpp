@@ -134,7 +134,7 @@ int CmdModbusRTU::SendData(QByteArray frame, QByteArray& reply, int waitMs)
     transfer(frame, std::max(waitMs, 0));
     int result = -1;
     if (waitMs >= 1 && !recvBuf.isEmpty()) {
-        reply.append(recvBuf);
+        handOver(recvBuf, reply);
         result = 0;
     }
     recvBuf.clear();

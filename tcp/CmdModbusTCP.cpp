@@ -96,8 +96,7 @@ int CmdModbusTCP::SendData(QByteArray frame, QByteArray& reply, int collect)
     const int written = Determine_write(frame);
     if (collect <= 0 || recvBuf.isEmpty())
         return written;
-    reply.append(recvBuf);
-    recvBuf.clear();
+    handOver(recvBuf, reply);
     return 0;
 }
 
