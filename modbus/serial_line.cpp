@@ -93,7 +93,7 @@ void LineDiscipline::awaitQuietLine(int fd, int silence, int boundMs)
 {
     if (!clock.isValid())
         clock.start();
-    const qint64 giveUpUs = nowUs() + static_cast<qint64>(boundMs) * 1000;
+    qint64 giveUpUs = -1;
     DescriptorState state;
     state.socket = false;
     for (;;) {
@@ -101,6 +101,8 @@ void LineDiscipline::awaitQuietLine(int fd, int silence, int boundMs)
         if (readWaiting(fd, nullptr, state) > 0)
             byteSeen();
         const qint64 now = nowUs();
+        if (giveUpUs < 0)
+            giveUpUs = now + static_cast<qint64>(boundMs) * 1000;
         const qint64 quietAt = lastByteUs + std::max<qint64>(silence, holdUs);
         if (now >= quietAt || now >= giveUpUs || state.endOfStream)
             break;

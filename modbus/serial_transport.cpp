@@ -19,6 +19,19 @@ int ceilMs(qint64 us) { return static_cast<int>((us + 999) / 1000); }
 SerialTransport::SerialTransport(QObject* owner) : serial(new QSerialPort(owner)), timer(new QTimer(owner))
 {
     timer->setSingleShot(false);
+    // The line's times follow the port's settings.
+    const auto settingsChanged = [this] { times.reset(); };
+    QObject::connect(serial, &QSerialPort::baudRateChanged, serial, settingsChanged);
+    QObject::connect(serial, &QSerialPort::dataBitsChanged, serial, settingsChanged);
+    QObject::connect(serial, &QSerialPort::parityChanged, serial, settingsChanged);
+    QObject::connect(serial, &QSerialPort::stopBitsChanged, serial, settingsChanged);
+}
+
+const LineTimes& SerialTransport::lineTimes()
+{
+    if (!times)
+        times.emplace(*serial);
+    return *times;
 }
 
 SerialTransport::~SerialTransport()
@@ -79,7 +92,7 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
     if (!readyForRequest())
         return false;
     const FineTimerSlack fineSlack;
-    const LineTimes times(*serial);
+    const LineTimes& times = lineTimes();
     QElapsedTimer clock;
     writeOnQuietLine(request, timing.writeTimeoutMs, times);
     clock.start();
@@ -111,7 +124,7 @@ bool SerialTransport::send(const QByteArray& request, int writeTimeoutMs)
     if (!readyForRequest())
         return false;
     const FineTimerSlack fineSlack;
-    const LineTimes times(*serial);
+    const LineTimes& times = lineTimes();
     const bool written = writeOnQuietLine(request, writeTimeoutMs, times);
     // The port takes the bytes at once; the frame is on the wire after its wire time.
     QThread::usleep(static_cast<unsigned long>(times.wireUs(request.size())));
@@ -123,7 +136,7 @@ bool SerialTransport::send(const QByteArray& request, int writeTimeoutMs)
 void SerialTransport::restartFrameTimer()
 {
     timer->stop();
-    timer->start(ceilMs(frameGapUs(*serial)));
+    timer->start(ceilMs(lineTimes().frameGapUs));
 }
 
 void SerialTransport::takeIncoming()

@@ -3,6 +3,8 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <optional>
+
 #include "serial_line.h"
 #include "transport.h"
 
@@ -40,6 +42,9 @@ private:
     QSerialPort* serial;
     QTimer* timer;
     LineDiscipline line;
+    std::optional<LineTimes> times; // of the port's present settings
+
+    const LineTimes& lineTimes();
 
     // Opens the port for a request when it is opened per exchange; false when it is not open.
     bool readyForRequest();
