@@ -8,18 +8,24 @@
 namespace vane::modbus {
 namespace {
 
-// A PDU's fixed fields, then its data (missing bytes go out as 0), in one buffer with room for
-// the envelope.
-void fillPdu(QByteArray& pdu, const char* head, int headSize, const QByteArray& data = QByteArray(), int dataBytes = 0)
+// A PDU's fixed fields with room for the envelope.
+void fillPdu(QByteArray& pdu, const char* head, int headSize)
 {
-    pdu.reserve(kEnvelopeRoom + headSize + dataBytes);
+    pdu.reserve(kEnvelopeRoom + headSize);
     pdu.append(head, headSize);
-    if (dataBytes == 0)
-        return;
-    const int present = std::min(data.size(), dataBytes);
-    pdu.append(data.constData(), present);
-    if (present < dataBytes)
-        pdu.append(dataBytes - present, '\0');
+}
+
+// The fixed fields put in front of exactly `dataBytes` of data (missing bytes go out as 0), in the
+// data's own buffer when it has the room.
+QByteArray pduAround(const char* head, int headSize, QByteArray data, int dataBytes)
+{
+    if (data.size() < dataBytes)
+        data.append(dataBytes - data.size(), '\0');
+    else
+        data.truncate(dataBytes);
+    data.reserve(kEnvelopeRoom + headSize + dataBytes);
+    data.prepend(head, headSize);
+    return data;
 }
 
 char high(int word) { return static_cast<char>((word >> 8) & 0xFF); }
@@ -38,7 +44,7 @@ bool fitsTable(int start, int quantity)
 int readLimit(int function) { return function <= ReadDiscreteInputs ? kMaxReadBits : kMaxReadRegisters; }
 
 // Start, quantity, byte count and data of functions 15 and 16.
-PduRequest multipleWrite(int function, int start, int quantity, int byteCount, const QByteArray& data)
+PduRequest multipleWrite(int function, int start, int quantity, int byteCount, QByteArray data)
 {
     PduRequest request;
     request.function = function;
@@ -46,7 +52,7 @@ PduRequest multipleWrite(int function, int start, int quantity, int byteCount, c
     request.quantity = quantity;
     const char head[6] = {static_cast<char>(function), high(start), low(start), high(quantity), low(quantity),
                           static_cast<char>(byteCount)};
-    fillPdu(request.pdu, head, 6, data, byteCount);
+    request.pdu = pduAround(head, 6, std::move(data), byteCount);
     return request;
 }
 
@@ -67,26 +73,26 @@ PduRequest readRequest(int function, int start, int quantity, int answerDataByte
     return request;
 }
 
-PduRequest writeCoilsRequest(int start, int coils, const QByteArray& packed)
+PduRequest writeCoilsRequest(int start, int coils, QByteArray packed)
 {
     if (coils > kMaxWriteCoils || !fitsTable(start, coils))
         return PduRequest();
-    return multipleWrite(WriteMultipleCoils, start, coils, (coils + 7) / 8, packed);
+    return multipleWrite(WriteMultipleCoils, start, coils, (coils + 7) / 8, std::move(packed));
 }
 
-PduRequest writeRegistersRequest(int start, int byteLength, const QByteArray& data)
+PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data)
 {
     const int registers = byteLength / 2;
     if (registers > kMaxWriteRegisters || !fitsTable(start, registers))
         return PduRequest();
     if (byteLength != 2)
-        return multipleWrite(WriteMultipleRegisters, start, registers, byteLength, data);
+        return multipleWrite(WriteMultipleRegisters, start, registers, byteLength, std::move(data));
     PduRequest request;
     request.function = WriteSingleRegister;
     request.start = start;
     request.quantity = 1;
     const char head[3] = {static_cast<char>(WriteSingleRegister), high(start), low(start)};
-    fillPdu(request.pdu, head, 3, data, 2);
+    request.pdu = pduAround(head, 3, std::move(data), 2);
     return request;
 }
 

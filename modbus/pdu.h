@@ -21,6 +21,9 @@ enum FunctionCode : unsigned char {
 // Room the builders leave around a PDU for the largest envelope (the MBAP header), so that framing
 // it needs no second buffer.
 constexpr int kEnvelopeRoom = 7;
+// Room a write's data needs around it to become its request frame in the same buffer: the longest
+// fixed fields (function, start, quantity, byte count) and the envelope.
+constexpr int kRequestRoom = 6 + kEnvelopeRoom;
 
 // One request and what a good answer to it looks like. `pdu` is empty when the request cannot be
 // made: a quantity of 0, beyond the Modbus limits, or running past the end of the table.
@@ -42,12 +45,12 @@ struct PduRequest {
 PduRequest readRequest(int function, int start, int quantity, int answerDataBytes);
 
 // Function 15: `coils` coils from `start`, packed eight to a byte, low coil in the low bit.
-// Missing data bytes go out as 0.
-PduRequest writeCoilsRequest(int start, int coils, const QByteArray& packed);
+// Missing data bytes go out as 0. The request is built in `packed`'s own buffer.
+PduRequest writeCoilsRequest(int start, int coils, QByteArray packed);
 
 // Function 06 when exactly 2 data bytes are written, else 16 with byteLength / 2 registers.
-// Missing data bytes go out as 0.
-PduRequest writeRegistersRequest(int start, int byteLength, const QByteArray& data);
+// Missing data bytes go out as 0. The request is built in `data`'s own buffer.
+PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data);
 
 enum class AnswerCheck {
     Ok,

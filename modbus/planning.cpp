@@ -6,6 +6,7 @@
 #include "codecs/type_codecs.h"
 #include "contract/status.h"
 #include "modbus_limits.h"
+#include "pdu.h"
 #include "tag_address.h"
 
 namespace vane::modbus {
@@ -187,6 +188,7 @@ CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, 
     if (held < needed)
         return refuse(StatusBadCount);
     QByteArray data;
+    data.reserve(kRequestRoom + bytes);
     codec.encode(values, elements, &data);
 
     const int result = transaction(quantity, data);

@@ -30,8 +30,9 @@ bool requestWithinTable(qint64 offset, AreaKind area, Direction direction, DataT
 // One read transaction: (quantity, reply) -> transaction result. The quantity is the bit count
 // in the bit areas and the byte length in the register areas.
 using ReadTransaction = FunctionRef<int(int quantity, QByteArray* reply)>;
-// One write transaction: (quantity, data) -> transaction result; quantity as for reads.
-using WriteTransaction = FunctionRef<int(int quantity, const QByteArray& data)>;
+// One write transaction: (quantity, data) -> transaction result; quantity as for reads. The
+// transaction may take `data` over: it has room for the request around it.
+using WriteTransaction = FunctionRef<int(int quantity, QByteArray& data)>;
 
 // Sizes the request, runs the one transaction, maps its result to a status and decodes the answer
 // with the type's codec. Refused before anything is sent: a request for nothing (status 2 when

@@ -107,12 +107,12 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
 
 int CmdModbusRTU::WriteCoils0x(int stationId, int offset, int bits, QByteArray data)
 {
-    return writeTransaction(writeCoilsRequest(offset, bits, data), stationId, "0x", offset, bits);
+    return writeTransaction(writeCoilsRequest(offset, bits, std::move(data)), stationId, "0x", offset, bits);
 }
 
 int CmdModbusRTU::WriteHoldingRegisters4x(int stationId, int offset, int bytes, QByteArray data)
 {
-    return writeTransaction(writeRegistersRequest(offset, bytes, data), stationId, "4x", offset, bytes);
+    return writeTransaction(writeRegistersRequest(offset, bytes, std::move(data)), stationId, "4x", offset, bytes);
 }
 
 int CmdModbusRTU::writeTransaction(PduRequest request, int stationId, const char* area, int offset, int length)

@@ -189,16 +189,16 @@ CLabelVariable Serivane::Read_4x(int offset, DataType type, int count, QString a
 
 CLabelVariable Serivane::Write_0x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Bits, type, std::move(values), count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int coils, const QByteArray& data) {
-        return link.WriteCoils0x(stationId, offset, coils, data);
+    return planWrite(AreaKind::Bits, type, std::move(values), count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int coils, QByteArray& data) {
+        return link.WriteCoils0x(stationId, offset, coils, std::move(data));
     });
 }
 
 // Holding registers take only the ten plain types, high byte first.
 CLabelVariable Serivane::Write_4x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Registers, type, std::move(values), count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int bytes, const QByteArray& data) {
-        return link.WriteHoldingRegisters4x(stationId, offset, bytes, data);
+    return planWrite(AreaKind::Registers, type, std::move(values), count, RegisterTypes::PlainOnly, RefusalTime::Kept, [&](int bytes, QByteArray& data) {
+        return link.WriteHoldingRegisters4x(stationId, offset, bytes, std::move(data));
     });
 }
 

@@ -106,12 +106,12 @@ int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int station
 
 int CmdModbusTCP::WriteCoils0x(int stationId, int offset, int bits, QByteArray data)
 {
-    return writeTransaction(writeCoilsRequest(offset, bits, data), stationId, "0x", offset, bits);
+    return writeTransaction(writeCoilsRequest(offset, bits, std::move(data)), stationId, "0x", offset, bits);
 }
 
 int CmdModbusTCP::WriteHoldingRegisters4x(int stationId, int offset, int bytes, QByteArray data)
 {
-    return writeTransaction(writeRegistersRequest(offset, bytes, data), stationId, "4x", offset, bytes);
+    return writeTransaction(writeRegistersRequest(offset, bytes, std::move(data)), stationId, "4x", offset, bytes);
 }
 
 int CmdModbusTCP::writeTransaction(PduRequest request, int stationId, const char* area, int offset, int length)

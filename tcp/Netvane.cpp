@@ -184,15 +184,15 @@ CLabelVariable Netvane::Read_4x(int offset, DataType type, int count, QString ad
 
 CLabelVariable Netvane::Write_0x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Bits, type, std::move(values), count, RegisterTypes::All, RefusalTime::Now, [&](int coils, const QByteArray& data) {
-        return link.WriteCoils0x(stationId, offset, coils, data);
+    return planWrite(AreaKind::Bits, type, std::move(values), count, RegisterTypes::All, RefusalTime::Now, [&](int coils, QByteArray& data) {
+        return link.WriteCoils0x(stationId, offset, coils, std::move(data));
     });
 }
 
 CLabelVariable Netvane::Write_4x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Registers, type, std::move(values), count, RegisterTypes::All, RefusalTime::Now, [&](int bytes, const QByteArray& data) {
-        return link.WriteHoldingRegisters4x(stationId, offset, bytes, data);
+    return planWrite(AreaKind::Registers, type, std::move(values), count, RegisterTypes::All, RefusalTime::Now, [&](int bytes, QByteArray& data) {
+        return link.WriteHoldingRegisters4x(stationId, offset, bytes, std::move(data));
     });
 }
 

@@ -25,7 +25,7 @@ struct FakeTransaction {
 
     auto writer()
     {
-        return [this](int q, const QByteArray& data) {
+        return [this](int q, QByteArray& data) {
             record(q);
             sent = data;
             return result;
