@@ -19,7 +19,9 @@ constexpr TypeCodec pair()
 
 } // namespace
 
-TypeCodec codecFor(DataType type)
+namespace {
+
+constexpr TypeCodec codecOf(DataType type)
 {
     switch (type) {
     case Bool: return {&decodeBits, &encodeBits, &heldElements<bool>, 0};
@@ -57,6 +59,25 @@ TypeCodec codecFor(DataType type)
     case String: break;
     }
     return {};
+}
+
+// The codecs of every meaningful type value, looked up instead of switched on for each request.
+constexpr int kLastType = Double_HGFEDCBA;
+struct CodecTable {
+    TypeCodec of[kLastType + 1];
+    constexpr CodecTable() : of{}
+    {
+        for (int type = 0; type <= kLastType; ++type)
+            of[type] = codecOf(static_cast<DataType>(type));
+    }
+};
+constexpr CodecTable kCodecs;
+
+} // namespace
+
+TypeCodec codecFor(DataType type)
+{
+    return type >= 0 && type <= kLastType ? kCodecs.of[type] : TypeCodec{};
 }
 
 } // namespace vane::codecs
