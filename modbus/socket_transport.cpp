@@ -91,7 +91,10 @@ bool SocketTransport::exchange(const QByteArray& request, const AnswerShape& sha
     QElapsedTimer clock;
     clock.start();
     DescriptorState state;
-    collectAnswer(static_cast<int>(tcp->socketDescriptor()), answer, shape, timing, clock, state);
+    const int fd = static_cast<int>(tcp->socketDescriptor());
+    // A near peer has often answered by now: one look may spare the wait.
+    readWaiting(fd, &answer, state);
+    collectAnswer(fd, answer, shape, timing, clock, state);
     if (state.endOfStream)
         noticePeerGone();
     return true;
