@@ -33,6 +33,8 @@ public:
     bool send(const QByteArray& request, int writeTimeoutMs) override;
     void takeIncoming() override;
 
+    // The character time, silence and frame gap of the port's present settings.
+    const LineTimes& lineTimes();
     // The frame timer's restart on arriving bytes.
     void restartFrameTimer();
     // After a broadcast the devices need this long before the next request.
@@ -43,8 +45,6 @@ private:
     QTimer* timer;
     LineDiscipline line;
     std::optional<LineTimes> times; // of the port's present settings
-
-    const LineTimes& lineTimes();
 
     // Opens the port for a request when it is opened per exchange; false when it is not open.
     bool readyForRequest();

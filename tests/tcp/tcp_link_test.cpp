@@ -5,6 +5,7 @@
 #include "tcp_test_env.h"
 
 #include "modbus/serial_line.h"
+#include "modbus/serial_transport.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/log_capture.h"
@@ -262,6 +263,22 @@ TEST(TcpLinkSerial, FrameGapAndSilenceFollowTheCharacterTime)
     port.setBaudRate(115200); // fixed t3.5 above 19200; frames end after 2 ms at the least
     EXPECT_EQ(vane::modbus::silenceUs(port), 1750);
     EXPECT_EQ(vane::modbus::frameGapUs(port), 2000);
+
+    // A serial transport keeps its line's times only while its port's settings stay.
+    QObject owner;
+    vane::modbus::SerialTransport serial(&owner);
+    serial.port().setBaudRate(9600);
+    EXPECT_EQ(serial.lineTimes().silenceUs, 3647);
+    serial.port().setBaudRate(115200);
+    EXPECT_EQ(serial.lineTimes().silenceUs, 1750);
+    serial.port().setBaudRate(1200);
+    EXPECT_EQ(serial.lineTimes().characterUs, 8334); // 10 bits a character
+    serial.port().setParity(QSerialPort::EvenParity);
+    EXPECT_EQ(serial.lineTimes().characterUs, 9167);
+    serial.port().setDataBits(QSerialPort::Data7);
+    EXPECT_EQ(serial.lineTimes().characterUs, 8334);
+    serial.port().setStopBits(QSerialPort::TwoStop);
+    EXPECT_EQ(serial.lineTimes().characterUs, 9167);
 }
 
 TEST(TcpLinkSerial, RequestWaitsForTheInterFrameSilence)
