@@ -40,6 +40,7 @@ qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state)
         const int before = into ? into->size() : 0;
         int room = kReadChunk;
         const ssize_t got = ::read(fd, into ? openRoom(*into, &room) : discard, static_cast<size_t>(room));
+        const int readError = errno;
         if (into)
             into->resize(before + static_cast<int>(std::max<ssize_t>(got, 0)));
         if (got > 0) {
@@ -48,9 +49,9 @@ qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state)
                 return total;
             continue;
         }
-        if (got < 0 && errno == EINTR)
+        if (got < 0 && readError == EINTR)
             continue;
-        if (got == 0 ? state.socket : errno != EAGAIN && errno != EWOULDBLOCK)
+        if (got == 0 ? state.socket : readError != EAGAIN && readError != EWOULDBLOCK)
             state.endOfStream = true;
         return total;
     }
@@ -119,6 +120,7 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
         }
         if (begun && answer.isEmpty()) {
             begun = false; // waiting for our own answer again
+            collectingFromNow = false;
             deadlineMs = std::max<qint64>(firstByteDeadlineMs, clock.elapsed());
         }
         const int size = begun ? shape.of(answer) : 0;

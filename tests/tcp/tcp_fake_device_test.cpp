@@ -343,8 +343,9 @@ TEST_F(FakeTcpDevice, SilenceGivesStatus8AndTheLateAnswerIsNotTakenForTheNextReq
     EXPECT_EQ(log.total(), 0);
 }
 
-// The first request's late answer comes in while the second waits, its own answer right behind:
-// the late one carries another transaction identifier and is stepped over.
+// The first request's late answer comes in while the second waits: it carries another transaction
+// identifier and is stepped over, and the second's own answer is still given its whole first-byte
+// time (3 s), not the collection time of the stale one (1.5 s).
 TEST_F(FakeTcpDevice, ALateAnswerInFrontOfTheNextIsSteppedOver)
 {
     auto count = std::make_shared<std::atomic<int>>(0);
@@ -354,7 +355,7 @@ TEST_F(FakeTcpDevice, ALateAnswerInFrontOfTheNextIsSteppedOver)
             *first = mbapPatternAnswer(request);
             return Replies();
         }
-        return Replies{Reply::send(*first, 20), Reply::send(mbapPatternAnswer(request))};
+        return Replies{Reply::send(*first, 20), Reply::send(mbapPatternAnswer(request), 1780)};
     });
     EXPECT_EQ(readTwoHoldingRegisters().status, 8);
     LogCapture log;
