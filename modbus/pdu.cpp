@@ -3,6 +3,7 @@
 #include "modbus_limits.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace vane::modbus {
@@ -131,9 +132,14 @@ void appendAnswerData(QByteArray* out, QByteArray&& answer, int offset, int leng
         out->append(answer.constData() + offset, length);
         return;
     }
+    // The answer's buffer becomes the data: moved to its front, the rest cut off.
     *out = std::move(answer);
-    out->remove(0, offset);
-    out->truncate(length);
+    const int kept = std::max(0, std::min(length, out->size() - offset));
+    if (kept > 0) {
+        char* bytes = out->data();
+        std::memmove(bytes, bytes + offset, static_cast<size_t>(kept));
+    }
+    out->resize(kept);
 }
 
 PduAnswer parseFramedAnswer(const PduRequest& request, const QByteArray& frame, int headerSize, int trailerSize)

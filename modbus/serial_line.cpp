@@ -75,6 +75,7 @@ void LineDiscipline::lineBusyUntil(qint64 usFromNow)
     if (!clock.isValid())
         clock.start();
     lastByteUs = nowUs() + usFromNow;
+    seenQuietUs = 0;
 }
 
 FineTimerSlack::FineTimerSlack() : saved(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0))
@@ -100,6 +101,9 @@ void LineDiscipline::awaitQuietLine(int fd, int silence, int boundMs)
         // The tail of a late answer: it belongs to nobody now, and it keeps the line busy.
         if (readWaiting(fd, nullptr, state) > 0)
             byteSeen();
+        // A line already seen quiet long enough needs no look at the clock.
+        if (seenQuietUs >= std::max<qint64>(silence, holdUs))
+            break;
         const qint64 now = nowUs();
         if (giveUpUs < 0)
             giveUpUs = now + static_cast<qint64>(boundMs) * 1000;

@@ -60,6 +60,8 @@ public:
     void byteSeen() { lineBusyUntil(0); }
     // The next request waits this long after the line's last byte (turnaround after a broadcast).
     void holdNextRequest(qint64 usAfterLastByte) { holdUs = usAfterLastByte; }
+    // The line has been seen quiet for `silenceUs` since its last byte.
+    void quietSeen(int silenceUs) { seenQuietUs = silenceUs; }
 
     // Drops what arrives until the line has been quiet long enough, then returns; a line that
     // never falls quiet is given up on after `boundMs`. `fd` is the port's descriptor.
@@ -69,6 +71,7 @@ private:
     QElapsedTimer clock;
     qint64 lastByteUs = -(qint64(1) << 40); // long ago: a first request does not wait
     qint64 holdUs = 0;
+    int seenQuietUs = 0; // silence seen since the last byte, 0 when none was
 
     qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
 };

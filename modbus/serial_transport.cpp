@@ -113,6 +113,8 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
         // they stay with it, so that its checks fail, instead of lying on the line for the next.
         if (collectTrailing(serial->handle(), answer, times.silenceUs, kLongestFrameBytes, state) > 0)
             line.byteSeen();
+        else
+            line.quietSeen(times.silenceUs);
     }
     // The frame timer may have been started by bytes of this answer: nothing is left for it.
     timer->stop();
