@@ -39,7 +39,8 @@ qint64 readWaiting(int fd, QByteArray* into, DescriptorState& state)
         // Straight into the answer's own buffer. A read that fills the room may have left more.
         const int before = into ? into->size() : 0;
         int room = kReadChunk;
-        const ssize_t got = ::read(fd, into ? openRoom(*into, &room) : discard, static_cast<size_t>(room));
+        char* const target = into ? openRoom(*into, &room) : discard; // sets the room first
+        const ssize_t got = ::read(fd, target, static_cast<size_t>(room));
         const int readError = errno;
         if (into)
             into->resize(before + static_cast<int>(std::max<ssize_t>(got, 0)));

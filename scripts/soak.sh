@@ -4,15 +4,16 @@
 # Modbus TCP, Serivane over a pty, at the same time. Prints one row per plug-in (transactions,
 # statuses, misattributions, resident size and descriptors after warm-up and at the end) and the
 # simulator's fault counters. Not part of the test run.
-#   scripts/soak.sh [MINUTES]          SOAK_FAULTS=RATE,SEED overrides the default 0.05,1
+#   scripts/soak.sh [MINUTES]          SOAK_FAULTS=RATE,SEED overrides the default 0.05,1;
+#                                      SOAK_BUILD=DIR soaks another build (default build/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 minutes=${1:-10}
 faults=${SOAK_FAULTS:-0.05,1}
-build=build
+build=${SOAK_BUILD:-build}
 logs=$build/soak
-cmake -S . -B "$build" >/dev/null
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null
 cmake --build "$build" --target Netvane Serivane vane-sim vane-soak -j"$(nproc)" >/dev/null
 mkdir -p "$logs"
 
