@@ -71,7 +71,9 @@ int quantityStatus(AreaKind area, Direction direction, DataType type, int count,
     const qint64 quantity = frameQuantity(area, direction, type, count);
     if (quantity == 0)
         return typeHandled ? StatusBadCount : StatusTypeNotHandled;
-    if (quantity > quantityLimit(area, direction))
+    // An odd byte length (bits packed into registers) takes one register more than its whole ones.
+    const qint64 carried = area == AreaKind::Registers ? (bytesOf(type, count, true) + 1) / 2 : quantity;
+    if (carried > quantityLimit(area, direction))
         return StatusBadCount;
     return StatusInitial;
 }

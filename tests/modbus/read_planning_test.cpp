@@ -121,6 +121,8 @@ TEST(ReadPlanning, TypesTheAreaDoesNotDecodeStillSendTheRequest)
     EXPECT_EQ(strings.status, 2);
     EXPECT_TRUE(strings.timestamp.isValid());
     EXPECT_EQ(planRead(AreaKind::Registers, Int8, 1, unused.reader()).status, 4);
+    // 2001 bits are 251 bytes: one register more than a read may carry.
+    EXPECT_EQ(planRead(AreaKind::Registers, Bool, 2001, unused.reader()).status, 4);
     EXPECT_EQ(unused.calls, 0);
 }
 
