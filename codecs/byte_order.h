@@ -145,23 +145,29 @@ QVariant decode(const QByteArray& bytes, int n)
     return QVariant::fromValue(elements);
 }
 
+// The record's list of T: the value's own when it holds exactly that list, else a copy converted
+// into `converted`; null when the value does not convert.
+template <typename T>
+const QList<T>* heldList(const CLabelVariable& record, QList<T>& converted)
+{
+    if (record.value.userType() == qMetaTypeId<QList<T>>())
+        return static_cast<const QList<T>*>(record.value.constData());
+    if (!record.value.canConvert<QList<T>>())
+        return nullptr;
+    converted = record.value.value<QList<T>>();
+    return &converted;
+}
+
 // Appends the first n elements of the record's list; nothing for a list of another type, and no
 // bytes for elements the list does not hold.
 template <typename T, Order O>
 int encode(const CLabelVariable& record, int n, QByteArray* out)
 {
     constexpr int width = sizeof(T);
-    // The list itself when the value holds exactly it, else a converted copy.
     QList<T> converted;
-    const QList<T>* held = nullptr;
-    if (record.value.userType() == qMetaTypeId<QList<T>>()) {
-        held = static_cast<const QList<T>*>(record.value.constData());
-    } else {
-        if (!record.value.canConvert<QList<T>>())
-            return 0;
-        converted = record.value.value<QList<T>>();
-        held = &converted;
-    }
+    const QList<T>* held = heldList(record, converted);
+    if (!held)
+        return 0;
     const QList<T>& elements = *held;
     const int written = std::max(0, std::min(n, elements.size()));
     const int before = out->size();

@@ -6,9 +6,9 @@ namespace {
 template <typename T>
 int heldElements(const CLabelVariable& record)
 {
-    if (record.value.userType() == qMetaTypeId<QList<T>>())
-        return static_cast<const QList<T>*>(record.value.constData())->size();
-    return record.value.canConvert<QList<T>>() ? record.value.value<QList<T>>().size() : -1;
+    QList<T> converted;
+    const QList<T>* held = heldList(record, converted);
+    return held ? held->size() : -1;
 }
 
 template <typename T, Order O>

@@ -68,11 +68,14 @@ int quantityStatus(AreaKind area, Direction direction, DataType type, int count,
 {
     if (count < 1)
         return StatusBadCount;
-    const qint64 quantity = frameQuantity(area, direction, type, count);
+    // Registers carry bytes two at a time: an odd byte length (bits packed into registers) is not a
+    // request for nothing, but takes one register more than its whole ones.
+    const bool registers = area == AreaKind::Registers;
+    const qint64 bytes = registers ? bytesOf(type, count, true) : 0;
+    const qint64 quantity = registers ? bytes / 2 : frameQuantity(area, direction, type, count);
     if (quantity == 0)
         return typeHandled ? StatusBadCount : StatusTypeNotHandled;
-    // An odd byte length (bits packed into registers) takes one register more than its whole ones.
-    const qint64 carried = area == AreaKind::Registers ? (bytesOf(type, count, true) + 1) / 2 : quantity;
+    const qint64 carried = registers ? (bytes + 1) / 2 : quantity;
     if (carried > quantityLimit(area, direction))
         return StatusBadCount;
     return StatusInitial;

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace vanesim {
 
@@ -62,6 +63,12 @@ void writeAll(int fd, const uint8_t *data, size_t length)
         data += n;
         length -= size_t(n);
     }
+}
+
+std::vector<uint8_t> joined(std::vector<uint8_t> front, const std::vector<uint8_t> &back)
+{
+    front.insert(front.end(), back.begin(), back.end());
+    return front;
 }
 
 void pause(int ms)
@@ -163,10 +170,9 @@ void FaultInjector::answer(SimMap &map, modbus_t *context, int fd, const uint8_t
     switch (fault) {
     case Fault::None:
         if (!held_.empty()) {
-            std::vector<uint8_t> both;
-            both.swap(held_);
-            both.insert(both.end(), right.begin(), right.end());
-            return send(fd, both, fault);
+            std::vector<uint8_t> late;
+            late.swap(held_);
+            return send(fd, joined(std::move(late), right), fault);
         }
         return send(fd, right, fault);
     case Fault::Split:
@@ -213,12 +219,7 @@ void FaultInjector::answer(SimMap &map, modbus_t *context, int fd, const uint8_t
         return send(fd, frame(request, length, pdu, unit), fault);
     }
     case Fault::Stale:
-        if (rtu_) {
-            std::vector<uint8_t> both = stale;
-            both.insert(both.end(), right.begin(), right.end());
-            return send(fd, both, fault);
-        }
-        return send(fd, stale, fault);
+        return send(fd, rtu_ ? joined(stale, right) : stale, fault);
     case Fault::Count:
         break;
     }
