@@ -85,26 +85,29 @@ T fromBits(std::uint64_t bits)
     return element;
 }
 
-// A list of n elements, element i being make(i). QList keeps an element no larger than a pointer
-// (and movable) in its node array itself; such a list gets its n nodes in one step and the elements
-// are written into them, as QList's own append writes one. Other element types are appended.
-template <typename T, typename Make>
-QList<T> listOf(int n, Make make)
+// A list of n elements, element i having the bit pattern bitsOf(i). QList keeps an element no
+// larger than a pointer (and movable) at the start of its node, in the node array itself: such a
+// list gets its n nodes in one step and each node is written whole, the element's bytes first and
+// zeros behind them (a loop the compiler can vectorize). Other element types are appended.
+template <typename T, typename Bits>
+QList<T> listOf(int n, Bits bitsOf)
 {
     QList<T> list;
     if (n <= 0)
         return list;
     list.reserve(n);
-    if constexpr (!QTypeInfo<T>::isLarge && !QTypeInfo<T>::isStatic) {
+    if constexpr (!QTypeInfo<T>::isLarge && !QTypeInfo<T>::isStatic && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         // QList's one data member is its QListData: a pointer to the list is one to that.
         static_assert(std::is_standard_layout_v<QList<T>> && sizeof(QList<T>) == sizeof(QListData));
+        static_assert(sizeof(T) <= sizeof(std::uintptr_t));
         void** nodes = reinterpret_cast<QListData*>(&list)->append(n);
-#pragma GCC unroll 4
-        for (int i = 0; i < n; ++i)
-            new (nodes + i) T(make(i));
+        for (int i = 0; i < n; ++i) {
+            const auto node = static_cast<std::uintptr_t>(bitsOf(i));
+            std::memcpy(nodes + i, &node, sizeof node);
+        }
     } else {
         for (int i = 0; i < n; ++i)
-            list.append(make(i));
+            list.append(fromBits<T>(bitsOf(i)));
     }
     return list;
 }
@@ -125,12 +128,12 @@ QVariant decode(const QByteArray& bytes, int n)
                         std::conditional_t<width == 4, std::uint32_t, std::uint64_t>>>;
             Raw raw;
             std::memcpy(&raw, data + static_cast<qint64>(i) * width, width);
-            std::uint64_t bits = 0;
+            Raw bits = 0;
             for (int k = 0; k < width; ++k) {
                 const int atByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? k : width - 1 - k;
-                bits |= ((std::uint64_t(raw) >> (8 * atByte)) & 0xFFu) << laneShift(O, width, k);
+                bits |= static_cast<Raw>(((std::uint64_t(raw) >> (8 * atByte)) & 0xFFu) << laneShift(O, width, k));
             }
-            return fromBits<T>(bits);
+            return std::uint64_t(bits);
         });
     } else {
         elements = listOf<T>(n, [data, size](int i) {
@@ -139,7 +142,7 @@ QVariant decode(const QByteArray& bytes, int n)
                 const qint64 at = static_cast<qint64>(i) * width + k;
                 bits |= std::uint64_t(at < size ? data[at] : 0) << laneShift(O, width, k);
             }
-            return fromBits<T>(bits);
+            return bits;
         });
     }
     return QVariant::fromValue(elements);

@@ -154,13 +154,16 @@ CLabelVariable takeRecord(CLabelVariable&& values)
 CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, int count,
                          RegisterTypes registerTypes, RefusalTime refusalTime, WriteTransaction transaction)
 {
-    const auto refuse = [&](int status) {
+    // Every outcome is returned as a new record, built in the caller's place: the record has no
+    // move constructor, so a named record returned beside others would be copied.
+    const auto finish = [&](int status, bool stamped) {
         CLabelVariable record = takeRecord(std::move(values));
-        if (refusalTime == RefusalTime::Now)
+        if (stamped)
             record.timestamp = QDateTime::currentDateTime();
         record.status = status;
         return record;
     };
+    const auto refuse = [&](int status) { return finish(status, refusalTime == RefusalTime::Now); };
     const bool registers = area == AreaKind::Registers;
     const codecs::TypeCodec codec = codecFor(type);
 
@@ -196,11 +199,7 @@ CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, 
     data.reserve(kRequestRoom + bytes);
     codec.encode(values, elements, &data);
 
-    const int result = transaction(quantity, data);
-    CLabelVariable record = takeRecord(std::move(values));
-    record.timestamp = QDateTime::currentDateTime();
-    record.status = statusOfTransaction(result);
-    return record;
+    return finish(statusOfTransaction(transaction(quantity, data)), true);
 }
 
 } // namespace vane::modbus
