@@ -5,6 +5,7 @@
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #include <wmmintrin.h>
 #endif
 
@@ -70,34 +71,57 @@ constexpr std::uint64_t powerOfX(int n)
     return crc;
 }
 
-// Long frames sixteen bytes at a time by carry-less multiplication. Bit p of a 16-byte block
-// loaded from the frame is the frame's bit in the register's order, so the block is a polynomial
-// of degree below 128 with its first byte highest. Carrying it over the next block multiplies it
-// by x^128: its first half by x^192 and its second by x^128, taken modulo the polynomial. In this
-// bit order a 64 x 64 product comes out one place low, hence the constants x^191 and x^127. The
-// block keeps the frame's remainder, so the CRC of what is left (the block and the tail) is the
+// The block times x^128, reduced: its halves times the halves of `carry` (see below).
+[[gnu::target("pclmul")]] inline __m128i carriedOver(__m128i block, __m128i carry)
+{
+    return _mm_xor_si128(_mm_clmulepi64_si128(block, carry, 0x00), _mm_clmulepi64_si128(block, carry, 0x11));
+}
+
+// Frames of sixteen bytes and more, sixteen bytes at a time by carry-less multiplication. Bit p
+// of a 16-byte block loaded from the frame is the frame's bit in the register's order, so the block
+// is a polynomial of degree below 128 with its first byte highest. Carrying it over the next block
+// multiplies it by x^128: its first half by x^192 and its second by x^128, taken modulo the
+// polynomial. In this bit order a 64 x 64 product comes out one place low, hence the constants
+// x^191 and x^127. The block keeps the frame's remainder, so the CRC of the last block is the
 // frame's. The start value goes into the first two bytes, as in the rule.
-[[gnu::target("pclmul")]] unsigned int crcByFolding(const unsigned char* at, int length, unsigned int start)
+[[gnu::target("pclmul,ssse3")]] unsigned int crcByFolding(const unsigned char* at, int length, unsigned int start)
 {
     const __m128i carry = _mm_set_epi64x(static_cast<long long>(powerOfX(127) << 48),
                                          static_cast<long long>(powerOfX(191) << 48));
-    __m128i block = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
-                                  _mm_cvtsi32_si128(static_cast<int>(start)));
-    for (at += 16, length -= 16; length >= 16; at += 16, length -= 16)
-        block = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(block, carry, 0x00),
-                                            _mm_clmulepi64_si128(block, carry, 0x11)),
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+    const auto load = [](const unsigned char* from) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)); };
+    const unsigned char* const end = at + length;
+    __m128i block = _mm_xor_si128(load(at), _mm_cvtsi32_si128(static_cast<int>(start)));
+    for (at += 16; end - at >= 16; at += 16)
+        block = _mm_xor_si128(carriedOver(block, carry), load(at));
+    if (const int tail = static_cast<int>(end - at)) {
+        // The block and a tail of fewer than 16 bytes are the block's first `tail` bytes, then
+        // sixteen bytes: the block's others and the tail. The first part is carried over those.
+        alignas(16) static constexpr unsigned char kShuffle[48] = {
+            0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+            0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
+            0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+        // kShuffle + 16 + k moves bytes k places to the front, kShuffle + 16 - k k places to the
+        // back; the places left are zeros.
+        const __m128i toFront = load(kShuffle + 16 + tail);
+        const __m128i first = _mm_shuffle_epi8(block, load(kShuffle + tail));
+        const __m128i others = _mm_shuffle_epi8(block, toFront);
+        // The tail ends the frame's last sixteen bytes, where `others` left its places zero; the
+        // bytes in front of it are in the block already.
+        const __m128i tailPlaces = _mm_cmpeq_epi8(toFront, _mm_set1_epi8(static_cast<char>(0x80)));
+        const __m128i tailBytes = _mm_and_si128(tailPlaces, load(end - 16));
+        block = _mm_xor_si128(carriedOver(first, carry), _mm_or_si128(others, tailBytes));
+    }
     alignas(16) unsigned char remainder[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(remainder), block);
-    return crcByTables(at, length, crcByTables(remainder, 16, 0));
+    return crcByTables(remainder, 16, 0);
 }
 
 const bool kCanFold = [] {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("pclmul") != 0;
+    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
 }();
 
-constexpr int kFoldFrom = 32;
+constexpr int kFoldFrom = 16;
 
 #endif
 

@@ -22,9 +22,9 @@ constexpr int kLeastRoom = 64;
 [[gnu::noinline]] char* openRoom(QByteArray& array, int* room)
 {
     const int before = array.size();
+    if (array.capacity() - before < kLeastRoom)
+        array.reserve(before + kReadChunk); // reserved: emptying the array keeps it
     *room = array.capacity() - before;
-    if (*room < kLeastRoom)
-        *room = kReadChunk;
     array.resize(before + *room);
     return array.data() + before;
 }

@@ -65,6 +65,18 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
 // alone. Returns the number of bytes added to `answer`, reading at most `limit` of them.
 int collectTrailing(int fd, QByteArray& answer, int silenceUs, int limit, DescriptorState& state);
 
+// Empties `bytes`, keeping its storage for the next ones when nobody else holds it: an answer's
+// buffer serves the next exchange instead of going back to the heap.
+inline void emptyKeepingRoom(QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (bytes.isDetached())
+        bytes.resize(0); // keeps storage that was reserved
+    else
+        bytes.clear();
+}
+
 // Appends `from` to `to` and leaves `from` empty; a move when `to` is empty.
 inline void handOver(QByteArray& from, QByteArray& to)
 {
@@ -72,7 +84,7 @@ inline void handOver(QByteArray& from, QByteArray& to)
         to.swap(from);
     else
         to.append(from);
-    from.clear();
+    emptyKeepingRoom(from);
 }
 
 // Between exchanges nothing takes the receive buffer in (the next exchange discards it), so a

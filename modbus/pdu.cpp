@@ -13,7 +13,8 @@ namespace {
 void fillPdu(QByteArray& pdu, const char* head, int headSize)
 {
     pdu.reserve(kEnvelopeRoom + headSize);
-    pdu.append(head, headSize);
+    pdu.resize(headSize);
+    std::memcpy(pdu.data(), head, static_cast<size_t>(headSize));
 }
 
 // The fixed fields put in front of exactly `dataBytes` of data (missing bytes go out as 0), in the
@@ -25,7 +26,7 @@ QByteArray pduAround(const char* head, int headSize, QByteArray data, int dataBy
     else
         data.truncate(dataBytes);
     data.reserve(kEnvelopeRoom + headSize + dataBytes);
-    data.prepend(head, headSize);
+    std::memcpy(envelop(data, headSize, 0), head, static_cast<size_t>(headSize));
     return data;
 }
 
@@ -59,7 +60,7 @@ PduRequest multipleWrite(int function, int start, int quantity, int byteCount, Q
 
 } // namespace
 
-PduRequest readRequest(int function, int start, int quantity, int answerDataBytes)
+PduRequest readRequest(int function, int start, int quantity, int answerDataBytes, QByteArray buffer)
 {
     PduRequest request;
     if (function < ReadCoils || function > ReadInputRegisters || quantity > readLimit(function)
@@ -70,6 +71,7 @@ PduRequest readRequest(int function, int start, int quantity, int answerDataByte
     request.quantity = quantity;
     request.answerDataBytes = answerDataBytes;
     const char head[5] = {static_cast<char>(function), high(start), low(start), high(quantity), low(quantity)};
+    request.pdu = std::move(buffer);
     fillPdu(request.pdu, head, 5);
     return request;
 }
@@ -126,20 +128,29 @@ PduAnswer parseAnswer(const PduRequest& request, const char* pdu, int size)
     return answer;
 }
 
-void appendAnswerData(QByteArray* out, QByteArray&& answer, int offset, int length)
+char* envelop(QByteArray& pdu, int front, int back)
+{
+    const int size = pdu.size();
+    pdu.resize(front + size + back);
+    char* frame = pdu.data();
+    std::memmove(frame + front, frame, static_cast<size_t>(size));
+    return frame;
+}
+
+void appendAnswerData(QByteArray* out, QByteArray& answer, int offset, int length)
 {
     if (!out->isEmpty()) {
         out->append(answer.constData() + offset, length);
         return;
     }
     // The answer's buffer becomes the data: moved to its front, the rest cut off.
-    *out = std::move(answer);
-    const int kept = std::max(0, std::min(length, out->size() - offset));
+    const int kept = std::max(0, std::min(length, answer.size() - offset));
     if (kept > 0) {
-        char* bytes = out->data();
+        char* bytes = answer.data();
         std::memmove(bytes, bytes + offset, static_cast<size_t>(kept));
     }
-    out->resize(kept);
+    answer.resize(kept);
+    *out = answer;
 }
 
 PduAnswer parseFramedAnswer(const PduRequest& request, const QByteArray& frame, int headerSize, int trailerSize)

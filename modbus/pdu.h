@@ -41,8 +41,9 @@ struct PduRequest {
 };
 
 // Functions 01 to 04: `quantity` bits or registers from `start`; the answer must carry
-// `answerDataBytes` data bytes.
-PduRequest readRequest(int function, int start, int quantity, int answerDataBytes);
+// `answerDataBytes` data bytes. Built in `buffer`'s storage when it has the room (a link hands
+// back the buffer of its last frame, so that polling allocates nothing for its requests).
+PduRequest readRequest(int function, int start, int quantity, int answerDataBytes, QByteArray buffer = QByteArray());
 
 // Function 15: `coils` coils from `start`, packed eight to a byte, low coil in the low bit.
 // Missing data bytes go out as 0. The request is built in `packed`'s own buffer.
@@ -78,9 +79,14 @@ enum class Verdict {
     NotConfirmed,     // a write answer that is not the write's own echo
 };
 
-// Appends the `length` data bytes at `offset` of an accepted answer to `out`. An empty `out`
-// takes the answer's own buffer over, trimmed in place, instead of a copy.
-void appendAnswerData(QByteArray* out, QByteArray&& answer, int offset, int length);
+// Makes room for an envelope around a PDU in its own buffer: `front` bytes in front of it and
+// `back` behind, both left for the caller to fill. Returns the frame's first byte.
+char* envelop(QByteArray& pdu, int front, int back);
+
+// Appends the `length` data bytes at `offset` of an accepted answer to `out`. Instead of a copy,
+// an empty `out` shares the answer's own buffer, trimmed to the data in place; the link keeps that
+// buffer for a later answer, and takes it up again once the data's holder is done with it.
+void appendAnswerData(QByteArray* out, QByteArray& answer, int offset, int length);
 
 // The transaction result of a verdict: 0, -1 (the answer failed a check) or -2 (no answer).
 inline int transactionResult(Verdict verdict)

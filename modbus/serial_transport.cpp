@@ -88,7 +88,7 @@ bool SerialTransport::writeOnQuietLine(const QByteArray& request, int writeTimeo
 bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,
                                QByteArray& answer)
 {
-    answer.clear();
+    emptyKeepingRoom(answer);
     if (!readyForRequest())
         return false;
     const FineTimerSlack fineSlack;

@@ -83,7 +83,7 @@ bool SocketTransport::writeRequest(const QByteArray& request, int writeTimeoutMs
 bool SocketTransport::exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,
                                QByteArray& answer)
 {
-    answer.clear();
+    emptyKeepingRoom(answer);
     if (!writeRequest(request, timing.writeTimeoutMs))
         return false;
     if (!connected())

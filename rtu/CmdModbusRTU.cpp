@@ -137,7 +137,7 @@ int CmdModbusRTU::SendData(QByteArray frame, QByteArray& reply, int waitMs)
         handOver(recvBuf, reply);
         result = 0;
     }
-    recvBuf.clear();
+    emptyKeepingRoom(recvBuf);
     closeIfPerExchange();
     return result;
 }
@@ -145,7 +145,7 @@ int CmdModbusRTU::SendData(QByteArray frame, QByteArray& reply, int waitMs)
 void CmdModbusRTU::transfer(const QByteArray& frame, int answerWaitMs)
 {
     Transport* present = transport.get();
-    recvBuf.clear();
+    emptyKeepingRoom(recvBuf);
     if (!present)
         return;
     AnswerTiming timing = kTiming.of(present->kind());

@@ -32,7 +32,8 @@ unsigned short CmdModbusRTU::CRC_Check(QByteArray bytes, unsigned char length)
 
 QByteArray CmdModbusRTU::exchangeExpecting(const QByteArray& frame, int stationId, int answerSize)
 {
-    QByteArray reply;
+    QByteArray reply = std::move(spareAnswer);
+    emptyKeepingRoom(reply);
     lastStation = stationId;
     expectedAnswerSize = answerSize;
     SendData(frame, reply, kAnswerWaitMs);
@@ -44,22 +45,22 @@ QByteArray CmdModbusRTU::exchangeExpecting(const QByteArray& frame, int stationI
 
 int CmdModbusRTU::ReadCoils0x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadCoils, offset, bits, (bits + 7) / 8), stationId, name, out);
+    return readTransaction(readRequest(ReadCoils, offset, bits, (bits + 7) / 8, std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusRTU::ReadDiscreteInputs1x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadDiscreteInputs, offset, bits, (bits + 7) / 8), stationId, name, out);
+    return readTransaction(readRequest(ReadDiscreteInputs, offset, bits, (bits + 7) / 8, std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusRTU::ReadHoldingRegisters4x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadHoldingRegisters, offset, bytes / 2, bytes), stationId, name, out);
+    return readTransaction(readRequest(ReadHoldingRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusRTU::ReadInputRegisters3x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes), stationId, name, out);
+    return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusRTU::readTransaction(PduRequest request, int stationId, const QString& name, QByteArray* out)
@@ -67,10 +68,10 @@ int CmdModbusRTU::readTransaction(PduRequest request, int stationId, const QStri
     // Nothing that Modbus cannot carry goes on the wire.
     if (!request.valid())
         return -1;
-    const QByteArray frame = rtuFrame(stationId, std::move(request.pdu));
-    if (Connection_status() == -3)
-        return -3;
-    return Message_parsing(frame, out, stationId, request.answerDataBytes, name);
+    QByteArray frame = rtuFrame(stationId, std::move(request.pdu));
+    const int result = Connection_status() == -3 ? -3 : Message_parsing(frame, out, stationId, request.answerDataBytes, name);
+    spareFrame = std::move(frame);
+    return result;
 }
 
 int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength, QString name)
@@ -91,7 +92,7 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
     const Verdict verdict = judgeReadAnswer(frame, reply, stationId, dataLength, &dataOffset);
     const char* warning = nullptr;
     switch (verdict) {
-    case Verdict::Ok: appendAnswerData(out, std::move(reply), dataOffset, dataLength); break;
+    case Verdict::Ok: appendAnswerData(out, reply, dataOffset, dataLength); break;
     case Verdict::NoAnswer: warning = "lib[ModbusRTU]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
     case Verdict::WrongFunction: warning = "lib[ModbusRTU]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
     case Verdict::WrongLength: warning = "lib[ModbusRTU]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6"; break;
@@ -100,6 +101,7 @@ int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int station
     }
     if (warning)
         qWarning().noquote() << line(warning, reply);
+    spareAnswer = std::move(reply);
     return transactionResult(verdict);
 }
 
@@ -139,7 +141,7 @@ int CmdModbusRTU::writeTransaction(PduRequest request, int stationId, const char
         qDebug().noquote() << line("写命令 %1:%2 ID =%3 %4 len = %5 msg : %6", frame);
         qDebug().noquote() << line("响应 %1:%2 ID =%3 %4 len = %5 msg : %6", reply);
     }
-    if (broadcasting)
-        return sent;
-    return transactionResult(judgeWriteAnswer(request, reply, stationId));
+    const int result = broadcasting ? sent : transactionResult(judgeWriteAnswer(request, reply, stationId));
+    spareAnswer = std::move(reply);
+    return result;
 }

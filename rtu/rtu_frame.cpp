@@ -13,10 +13,12 @@ constexpr int kLongestFrame = 256;
 
 QByteArray rtuFrame(int address, QByteArray pdu)
 {
-    pdu.prepend(static_cast<char>(address & 0xFF));
-    const unsigned short crc = modbus::crc16Modbus(pdu.constData(), pdu.size());
-    const char sealed[2] = {static_cast<char>(crc & 0xFF), static_cast<char>(crc >> 8)};
-    pdu.append(sealed, 2);
+    const int sealedSize = 1 + pdu.size();
+    char* frame = modbus::envelop(pdu, 1, 2);
+    frame[0] = static_cast<char>(address & 0xFF);
+    const unsigned short crc = modbus::crc16Modbus(frame, sealedSize);
+    frame[sealedSize] = static_cast<char>(crc & 0xFF);
+    frame[sealedSize + 1] = static_cast<char>(crc >> 8);
     return pdu;
 }
 

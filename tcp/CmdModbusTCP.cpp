@@ -82,7 +82,7 @@ int CmdModbusTCP::serialDisConnectDrive()
 int CmdModbusTCP::Determine_write(QByteArray frame)
 {
     Transport* present = transport.get();
-    recvBuf.clear();
+    emptyKeepingRoom(recvBuf);
     if (!present || !present->usable())
         return -3;
     // A late answer to an earlier request, still on its way when this one went out, is stepped over.

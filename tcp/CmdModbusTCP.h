@@ -66,6 +66,8 @@ private slots:
 private:
     vane::modbus::LinkTransport transport;
     QByteArray recvBuf; // the answer of the running exchange
+    QByteArray spareFrame; // the buffer of the last request frame, for the next read to be built in
+    QByteArray spareAnswer; // the buffer of the last answer, for a later one
     QHostAddress peer;
     int port = 0;
     int lastStation = 0;

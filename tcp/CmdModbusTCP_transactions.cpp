@@ -35,7 +35,8 @@ QString CmdModbusTCP::transactionLine(const char* format, int stationId, const Q
 
 QByteArray CmdModbusTCP::exchangeExpecting(const QByteArray& frame, int answerSize)
 {
-    QByteArray reply;
+    QByteArray reply = std::move(spareAnswer);
+    emptyKeepingRoom(reply);
     expectedAnswerSize = answerSize;
     SendData(frame, reply, kCollectAnswer);
     expectedAnswerSize = 0;
@@ -47,24 +48,24 @@ QByteArray CmdModbusTCP::exchangeExpecting(const QByteArray& frame, int answerSi
 int CmdModbusTCP::ReadCoils0x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
     lastStation = stationId;
-    return readTransaction(readRequest(ReadCoils, offset, bits, bytesForBits(bits)), stationId, name, out);
+    return readTransaction(readRequest(ReadCoils, offset, bits, bytesForBits(bits), std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusTCP::ReadDiscreteInputs1x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadDiscreteInputs, offset, bits, bytesForBits(bits)), stationId, name, out);
+    return readTransaction(readRequest(ReadDiscreteInputs, offset, bits, bytesForBits(bits), std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusTCP::ReadHoldingRegisters4x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
     lastStation = stationId;
-    return readTransaction(readRequest(ReadHoldingRegisters, offset, bytes / 2, bytes), stationId, name, out);
+    return readTransaction(readRequest(ReadHoldingRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusTCP::ReadInputRegisters3x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
     lastStation = stationId;
-    return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes), stationId, name, out);
+    return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
 }
 
 int CmdModbusTCP::readTransaction(PduRequest request, int stationId, const QString& name, QByteArray* out)
@@ -72,7 +73,10 @@ int CmdModbusTCP::readTransaction(PduRequest request, int stationId, const QStri
     // Nothing that Modbus cannot carry goes on the wire.
     if (!request.valid())
         return -1;
-    return Message_parsing(mbapFrame(stationId, std::move(request.pdu)), out, stationId, request.answerDataBytes, name);
+    QByteArray frame = mbapFrame(stationId, std::move(request.pdu));
+    const int result = Message_parsing(frame, out, stationId, request.answerDataBytes, name);
+    spareFrame = std::move(frame);
+    return result;
 }
 
 int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength, QString name)
@@ -92,13 +96,14 @@ int CmdModbusTCP::Message_parsing(QByteArray frame, QByteArray* out, int station
         logWarning(transactionLine(format, stationId, name, expectedLength, shown));
     };
     switch (verdict) {
-    case Verdict::Ok: appendAnswerData(out, std::move(reply), dataOffset, dataLength); break;
+    case Verdict::Ok: appendAnswerData(out, reply, dataOffset, dataLength); break;
     case Verdict::NoAnswer: warn("lib[ModbusTCP]返回的报文长度为0 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
     case Verdict::WrongFunction: warn("lib[ModbusTCP]返回的功能码错误 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
     // Shown from the unit identifier on.
     case Verdict::WrongLength: warn("lib[ModbusTCP]报文返回长度错误 %1:%2 ID=%3 %4 len = %5 msg : %6", reply.mid(6)); break;
     default: warn("lib[ModbusTCP]报文返回序号错误 %1:%2 ID=%3 %4 len = %5 msg : %6", reply); break;
     }
+    spareAnswer = std::move(reply);
     return transactionResult(verdict);
 }
 
@@ -122,10 +127,12 @@ int CmdModbusTCP::writeTransaction(PduRequest request, int stationId, const char
     const auto start = [&] { return QLatin1String(area) + QString::number(offset); };
     if (debugFlag)
         logDebug(transactionLine("lib[ModbusTCP]写命令 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, start(), length, frame));
-    const QByteArray reply = exchangeExpecting(frame, kMbapHeaderSize + request.answerSize());
+    QByteArray reply = exchangeExpecting(frame, kMbapHeaderSize + request.answerSize());
     if (debugFlag)
         logDebug(transactionLine("lib[ModbusTCP]写响应 %1:%2 ID=%3 %4 len = %5 msg : %6", stationId, start(), length, reply));
-    return transactionResult(judgeWriteAnswer(request, frame, reply));
+    const int result = transactionResult(judgeWriteAnswer(request, frame, reply));
+    spareAnswer = std::move(reply);
+    return result;
 }
 
 unsigned short CmdModbusTCP::CRC_Check(unsigned char* buffer, unsigned char length)

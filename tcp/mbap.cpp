@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace vane::tcp {
 
@@ -17,7 +18,7 @@ QByteArray mbapFrame(int unitId, QByteArray pdu)
     const char low = static_cast<char>(std::rand() & 0xFF);
     const char header[kMbapHeaderSize] = {high, low, 0, 0, static_cast<char>((length >> 8) & 0xFF),
                                           static_cast<char>(length & 0xFF), static_cast<char>(unitId & 0xFF)};
-    pdu.prepend(header, kMbapHeaderSize);
+    std::memcpy(modbus::envelop(pdu, kMbapHeaderSize, 0), header, kMbapHeaderSize);
     return pdu;
 }
 
