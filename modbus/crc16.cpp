@@ -51,10 +51,15 @@ constexpr ShiftTables kTables;
 unsigned int crcByTables(const unsigned char* at, int length, unsigned int crc)
 {
     const auto& t = kTables.shift;
-    // Eight bytes at a time: the CRC is the XOR of what each byte does over the bytes behind it.
+    // Eight bytes at a time, then four: the CRC is the XOR of what each byte does over the bytes behind it.
     for (; length >= 8; length -= 8, at += 8)
         crc = t[7][(crc ^ at[0]) & 0xFFu] ^ t[6][(crc >> 8) ^ at[1]] ^ t[5][at[2]] ^ t[4][at[3]] ^ t[3][at[4]]
             ^ t[2][at[5]] ^ t[1][at[6]] ^ t[0][at[7]];
+    if (length >= 4) {
+        crc = t[3][(crc ^ at[0]) & 0xFFu] ^ t[2][(crc >> 8) ^ at[1]] ^ t[1][at[2]] ^ t[0][at[3]];
+        length -= 4;
+        at += 4;
+    }
     for (; length > 0; --length, ++at)
         crc = (crc >> 8) ^ t[0][(crc ^ *at) & 0xFFu];
     return crc;

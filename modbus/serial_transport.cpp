@@ -54,7 +54,8 @@ void SerialTransport::close()
 
 void SerialTransport::dropBuffered()
 {
-    incoming.clear();
+    if (!incoming.isEmpty())
+        incoming.clear();
     // What the port took in between exchanges answered nobody now asking.
     if (serial->isOpen() && serial->bytesAvailable() > 0) {
         serial->readAll();
@@ -79,10 +80,7 @@ bool SerialTransport::writeOnQuietLine(const QByteArray& request, int writeTimeo
     line.awaitQuietLine(serial->handle(), times.silenceUs, longestFrameMs + kQuietLineSlackMs);
     DescriptorState state;
     state.socket = false;
-    const bool written = writeAll(serial->handle(), request, writeTimeoutMs, state);
-    // The request occupies the line for its wire time after the system took it.
-    line.lineBusyUntil(times.wireUs(request.size()));
-    return written;
+    return writeAll(serial->handle(), request, writeTimeoutMs, state);
 }
 
 bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,
@@ -106,7 +104,10 @@ bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& sha
     DescriptorState state;
     state.socket = false;
     collectAnswer(serial->handle(), answer, shape, onLine, clock, state);
-    if (!answer.isEmpty()) {
+    if (answer.isEmpty()) {
+        // The request occupied the line for its wire time after the system took it.
+        line.lineBusyUntil(times.wireUs(request.size()) - clock.nsecsElapsed() / 1000);
+    } else {
         line.byteSeen();
         // The frame is over once the line has been quiet for t3.5. Bytes right behind it (a late
         // answer to an earlier request and this one's, back to back) make it no answer of its own:
