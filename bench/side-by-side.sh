@@ -7,7 +7,8 @@
 # the build's own lib folder), starts a libmodbus server on loopback TCP and another on one end of
 # a socat pty pair (115200 baud), and measures on read 10 (r10), read 125 (r125) and write 1 (w1):
 #   TCP: raw socket client, raw + one local-time timestamp, libmodbus, Netvane
-#   RTU: raw client on the pty, raw + timestamp, libmodbus, Serivane
+#   RTU: raw client on the pty, raw + timestamp, raw + timestamp + a confirmed t3.5 of quiet
+#        after each answer (the floor for an exact master), libmodbus, Serivane
 # Timed rounds alternate between the clients; every figure is the median of the rounds. Clients,
 # servers and the pty relay run on one core. Instructions per transaction come from callgrind and
 # system calls from strace -c -f, each as (count at N - count at 0) / N after the same warm-up.
@@ -100,7 +101,7 @@ wait_for "$work/rtu.out" '^ready'
 # transport|name|kind|plug-in
 clients=(
   "tcp|raw|raw|" "tcp|raw+ts|raw-ts|" "tcp|libmodbus|libmodbus|" "tcp|Netvane|plugin|$netvane"
-  "rtu|raw|raw|" "rtu|raw+ts|raw-ts|" "rtu|libmodbus|libmodbus|" "rtu|Serivane|plugin|$serivane"
+  "rtu|raw|raw|" "rtu|raw+ts|raw-ts|" "rtu|raw+t3.5|raw-quiet|" "rtu|libmodbus|libmodbus|" "rtu|Serivane|plugin|$serivane"
 )
 ops=(r10 r125 w1)
 

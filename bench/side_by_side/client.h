@@ -28,8 +28,10 @@ public:
 };
 
 // Each returns nothing (and says why on stderr) when it cannot connect.
-// Hand-built frames over blocking system calls; with `stamp`, one local-time timestamp per transaction.
-std::unique_ptr<Client> makeRawClient(const Target& target, bool stamp);
+// Hand-built frames over blocking system calls; with `stamp`, one local-time timestamp per
+// transaction. With `confirmQuiet` (Modbus RTU), each answer counts only after the line has then
+// been quiet for t3.5 (1.75 ms at 115200 baud), as an exact master confirms a frame's end.
+std::unique_ptr<Client> makeRawClient(const Target& target, bool stamp, bool confirmQuiet = false);
 std::unique_ptr<Client> makeLibmodbusClient(const Target& target);
 // A driver plug-in loaded and driven as a panel runtime does it.
 std::unique_ptr<Client> makePluginClient(const std::string& file, const Target& target);

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -98,7 +100,12 @@ private:
 
 class RawRtuClient : public Client {
 public:
-    RawRtuClient(int fd, bool stamp) : fd_(fd), stamp_(stamp) {}
+    RawRtuClient(int fd, bool stamp, bool confirmQuiet) : fd_(fd), stamp_(stamp), confirmQuiet_(confirmQuiet)
+    {
+        // The wait for t3.5 ends within a microsecond of its time, not the default 50.
+        if (confirmQuiet_)
+            prctl(PR_SET_TIMERSLACK, 1000, 0, 0, 0);
+    }
     ~RawRtuClient() override { close(fd_); }
 
     bool readHolding(int count) override
@@ -133,11 +140,20 @@ private:
         const bool ok = answer_[0] == 1 && answer_[answerLength - 2] == uint8_t(answerCrc)
             && answer_[answerLength - 1] == uint8_t(answerCrc >> 8);
         stamp_.take();
-        return ok;
+        return ok && (!confirmQuiet_ || lineStaysQuiet());
     }
 
+    bool lineStaysQuiet()
+    {
+        pollfd entry{fd_, POLLIN, 0};
+        const timespec silence{0, kSilenceNs};
+        return ppoll(&entry, 1, &silence, nullptr) == 0;
+    }
+
+    static constexpr long kSilenceNs = 1750000;
     int fd_;
     Stamp stamp_;
+    bool confirmQuiet_;
     Crc16 crc_;
     uint8_t answer_[256];
 };
@@ -184,11 +200,11 @@ int openLine(const Target& target)
 
 } // namespace
 
-std::unique_ptr<Client> makeRawClient(const Target& target, bool stamp)
+std::unique_ptr<Client> makeRawClient(const Target& target, bool stamp, bool confirmQuiet)
 {
     if (target.rtu) {
         const int fd = openLine(target);
-        return fd < 0 ? nullptr : std::make_unique<RawRtuClient>(fd, stamp);
+        return fd < 0 ? nullptr : std::make_unique<RawRtuClient>(fd, stamp, confirmQuiet);
     }
     const int fd = connectTcp(target);
     return fd < 0 ? nullptr : std::make_unique<RawTcpClient>(fd, stamp);

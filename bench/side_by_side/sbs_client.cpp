@@ -88,7 +88,7 @@ bool parseOp(const char* text, Op* op)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: sbs_client raw|raw-ts|libmodbus|plugin tcp:HOST:PORT|rtu:DEVICE r10|r125|w1 N\n"
+    std::fprintf(stderr, "usage: sbs_client raw|raw-ts|raw-quiet|libmodbus|plugin tcp:HOST:PORT|rtu:DEVICE r10|r125|w1 N\n"
                          "                  [--warmup W] [--no-latency] [--plugin FILE]\n");
     return 2;
 }
@@ -123,6 +123,8 @@ int main(int argc, char** argv)
     std::unique_ptr<sbs::Client> client;
     if (kind == "raw" || kind == "raw-ts")
         client = sbs::makeRawClient(target, kind == "raw-ts");
+    else if (kind == "raw-quiet" && target.rtu)
+        client = sbs::makeRawClient(target, true, true);
     else if (kind == "libmodbus")
         client = sbs::makeLibmodbusClient(target);
     else if (kind == "plugin" && !plugin.empty())

@@ -44,9 +44,9 @@ END {
                (order[r] in instr) ? instr[order[r]] : "-", (order[r] in sys) ? sys[order[r]] : "-",
                median(load[order[r]])
         if (k[3] == "Serivane" && k[2] == "r10")
-            serivane = sprintf("Serivane back-to-back r10 on the pty at 115200 baud: p50 %.2f ms, p99 %.2f ms; CPU time %.0f %% of wall time",
+            serivane = sprintf("Serivane back-to-back r10 on the pty at 115200 baud: p50 %.2f ms, p99 %.2f ms; CPU time %.0f %% of wall time; the raw client that confirms t3.5 of quiet after each answer: p50 %.2f ms",
                                median(p50[order[r]]) / 1000, median(p99[order[r]]) / 1000,
-                               median(load[order[r]]))
+                               median(load[order[r]]), median(p50[k[1] SUBSEP k[2] SUBSEP "raw+t3.5"]) / 1000)
     }
     if (serivane) print "\n" serivane
 }
