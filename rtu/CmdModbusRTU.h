@@ -87,6 +87,8 @@ private:
 
     // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
     QByteArray exchangeExpecting(const QByteArray& frame, int stationId, int answerSize);
+    // A read request, built in the buffer of the last frame.
+    vane::modbus::PduRequest nextRead(int function, int start, int quantity, int answerDataBytes);
     int readTransaction(vane::modbus::PduRequest request, int stationId, const QString& name, QByteArray* out);
     int writeTransaction(vane::modbus::PduRequest request, int stationId, const char* area, int offset,
                          int length);

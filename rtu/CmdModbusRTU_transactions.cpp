@@ -43,24 +43,29 @@ QByteArray CmdModbusRTU::exchangeExpecting(const QByteArray& frame, int stationI
 
 // ---- reads ----
 
+PduRequest CmdModbusRTU::nextRead(int function, int start, int quantity, int answerDataBytes)
+{
+    return readRequest(function, start, quantity, answerDataBytes, std::move(spareFrame));
+}
+
 int CmdModbusRTU::ReadCoils0x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadCoils, offset, bits, (bits + 7) / 8, std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadCoils, offset, bits, (bits + 7) / 8), stationId, name, out);
 }
 
 int CmdModbusRTU::ReadDiscreteInputs1x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadDiscreteInputs, offset, bits, (bits + 7) / 8, std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadDiscreteInputs, offset, bits, (bits + 7) / 8), stationId, name, out);
 }
 
 int CmdModbusRTU::ReadHoldingRegisters4x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadHoldingRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadHoldingRegisters, offset, bytes / 2, bytes), stationId, name, out);
 }
 
 int CmdModbusRTU::ReadInputRegisters3x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadInputRegisters, offset, bytes / 2, bytes), stationId, name, out);
 }
 
 int CmdModbusRTU::readTransaction(PduRequest request, int stationId, const QString& name, QByteArray* out)
@@ -69,7 +74,8 @@ int CmdModbusRTU::readTransaction(PduRequest request, int stationId, const QStri
     if (!request.valid())
         return -1;
     QByteArray frame = rtuFrame(stationId, std::move(request.pdu));
-    const int result = Connection_status() == -3 ? -3 : Message_parsing(frame, out, stationId, request.answerDataBytes, name);
+    const int result =
+        Connection_status() == -3 ? -3 : Message_parsing(frame, out, stationId, request.answerDataBytes, name);
     spareFrame = std::move(frame);
     return result;
 }

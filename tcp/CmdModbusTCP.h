@@ -78,6 +78,8 @@ private:
                             const QByteArray& bytes) const;
     // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
     QByteArray exchangeExpecting(const QByteArray& frame, int answerSize);
+    // A read request, built in the buffer of the last frame.
+    vane::modbus::PduRequest nextRead(int function, int start, int quantity, int answerDataBytes);
     int readTransaction(vane::modbus::PduRequest request, int stationId, const QString& name, QByteArray* out);
     // Sends a write request, logs it and its answer (`area` and `offset` name its start), judges the answer.
     int writeTransaction(vane::modbus::PduRequest request, int stationId, const char* area, int offset,

@@ -45,27 +45,32 @@ QByteArray CmdModbusTCP::exchangeExpecting(const QByteArray& frame, int answerSi
 
 // ---- reads ----
 
+PduRequest CmdModbusTCP::nextRead(int function, int start, int quantity, int answerDataBytes)
+{
+    return readRequest(function, start, quantity, answerDataBytes, std::move(spareFrame));
+}
+
 int CmdModbusTCP::ReadCoils0x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
     lastStation = stationId;
-    return readTransaction(readRequest(ReadCoils, offset, bits, bytesForBits(bits), std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadCoils, offset, bits, bytesForBits(bits)), stationId, name, out);
 }
 
 int CmdModbusTCP::ReadDiscreteInputs1x(int stationId, int offset, int bits, QString name, QByteArray* out)
 {
-    return readTransaction(readRequest(ReadDiscreteInputs, offset, bits, bytesForBits(bits), std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadDiscreteInputs, offset, bits, bytesForBits(bits)), stationId, name, out);
 }
 
 int CmdModbusTCP::ReadHoldingRegisters4x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
     lastStation = stationId;
-    return readTransaction(readRequest(ReadHoldingRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadHoldingRegisters, offset, bytes / 2, bytes), stationId, name, out);
 }
 
 int CmdModbusTCP::ReadInputRegisters3x(int stationId, int offset, int bytes, QString name, QByteArray* out)
 {
     lastStation = stationId;
-    return readTransaction(readRequest(ReadInputRegisters, offset, bytes / 2, bytes, std::move(spareFrame)), stationId, name, out);
+    return readTransaction(nextRead(ReadInputRegisters, offset, bytes / 2, bytes), stationId, name, out);
 }
 
 int CmdModbusTCP::readTransaction(PduRequest request, int stationId, const QString& name, QByteArray* out)

@@ -114,3 +114,29 @@ DRIVER_TEST(Transports, ASerialRequestWaitsUntilTheTailOfALateAnswerHasPassed)
     const int64_t silenceMs = 35 * line.characterTimeNs() / 10000000;
     EXPECT_GE(seen->arrivals[1] - seen->arrivals[0], tailEndMs + silenceMs);
 }
+
+// A link answers from buffers it keeps between exchanges; the data a read handed out stays what
+// it was while its holder keeps it, whatever the next answers bring.
+DRIVER_TEST(Transports, AReadsDataStaysItsHoldersWhileTheNextAnswersCome)
+{
+    const auto device = FakeDevice::listenTcp(DriverFacts::framing, patternReplies);
+    ASSERT_TRUE(device->isReady());
+    Driver driver;
+    driver.SetConnectPar(QStringLiteral("1"));
+    ASSERT_EQ(driver.ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(device->port())), 0);
+    const auto registers = [](int from, int count) {
+        QByteArray bytes;
+        for (int offset = from; offset < from + count; ++offset)
+            bytes.append(static_cast<char>(patternRegister(offset) >> 8)).append(static_cast<char>(patternRegister(offset)));
+        return bytes;
+    };
+    QByteArray first;
+    ASSERT_EQ(driver.link.ReadHoldingRegisters4x(1, 0, 8, QStringLiteral("0"), &first), 0);
+    EXPECT_EQ(first, registers(0, 4));
+    for (int offset : {100, 200}) {
+        QByteArray next;
+        ASSERT_EQ(driver.link.ReadHoldingRegisters4x(1, offset, 8, QStringLiteral("0"), &next), 0);
+        EXPECT_EQ(next, registers(offset, 4));
+        EXPECT_EQ(first, registers(0, 4));
+    }
+}
