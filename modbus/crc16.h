@@ -5,8 +5,9 @@
 namespace vane::modbus {
 
 // CRC-16/MODBUS over the first `length` bytes of `bytes`: start at 0xFFFF, XOR each byte into the
-// low byte, shift right eight times, XOR 0xA001 whenever a 1 is shifted out (computed eight bytes
-// at a time, through tables built from exactly that rule).
+// low byte, shift right eight times, XOR 0xA001 whenever a 1 is shifted out (computed through
+// tables built from exactly that rule, eight bytes at a time, or sixteen at a time by carry-less
+// multiplication where the processor has it).
 // Positions at or beyond the end of `bytes` count as 0 bytes. Sent low byte first.
 unsigned short crc16Modbus(const QByteArray& bytes, int length);
 

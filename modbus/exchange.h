@@ -72,7 +72,7 @@ inline void emptyKeepingRoom(QByteArray& bytes)
     if (bytes.isEmpty())
         return;
     if (bytes.isDetached())
-        bytes.resize(0); // keeps storage that was reserved
+        bytes.resize(0); // keeps the storage (reserved storage in every Qt 5)
     else
         bytes.clear();
 }
