@@ -110,7 +110,6 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
     bool begun = !answer.isEmpty();
     qint64 deadlineMs = begun ? capped(clock.elapsed() + timing.collectMs) : firstByteDeadlineMs;
     bool collectingFromNow = false; // the collection limit counts from the first bytes
-    bool clockRead = false; // the first wait is counted from the clock's start, just before
     QByteArray foreign; // the last frame that answered another request
     for (;;) {
         while (shape.foreign && !answer.isEmpty()) {
@@ -130,8 +129,7 @@ void collectAnswer(int fd, QByteArray& answer, const AnswerShape& shape, const A
             break;
         if (state.endOfStream)
             break;
-        const qint64 nowUs = begun || clockRead ? clock.nsecsElapsed() / 1000 : 0;
-        clockRead = true;
+        const qint64 nowUs = clock.nsecsElapsed() / 1000;
         if (collectingFromNow) {
             deadlineMs = capped(nowUs / 1000 + timing.collectMs);
             collectingFromNow = false;

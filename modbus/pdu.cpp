@@ -143,7 +143,7 @@ void appendAnswerData(QByteArray* out, QByteArray& answer, int offset, int lengt
         out->append(answer.constData() + offset, length);
         return;
     }
-    // The answer's buffer becomes the data: moved to its front, the rest cut off.
+    // The data moved to the front of the answer's buffer, the rest cut off; `out` shares it.
     const int kept = std::max(0, std::min(length, answer.size() - offset));
     if (kept > 0) {
         char* bytes = answer.data();

@@ -54,8 +54,7 @@ void SerialTransport::close()
 
 void SerialTransport::dropBuffered()
 {
-    if (!incoming.isEmpty())
-        incoming.clear();
+    incoming.clear();
     // What the port took in between exchanges answered nobody now asking.
     if (serial->isOpen() && serial->bytesAvailable() > 0) {
         serial->readAll();
