@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "modbus/protocol/log_texts.h"
 #include "rtu_frame.h"
 
 using namespace vane::modbus;
@@ -71,8 +72,8 @@ void CmdModbusRTU::Ethdisconnected()
 {
     QTcpSocket* socket = tcpSocket();
     const QAbstractSocket::SocketError error = socket ? socket->error() : QAbstractSocket::UnknownSocketError;
-    qWarning().noquote() << QStringLiteral("lib[ModbusRTU]%1:%2 ID=%3")
-                                .arg(peer.toString(), QString::number(port), QString::number(lastStation))
+    qWarning().noquote() << vane::logtext::line(vane::logtext::kRtuPrefix, "", "%1:%2 ID=%3",
+                                                       {peer.toString(), QString::number(port), QString::number(lastStation)})
                          << error;
 }
 

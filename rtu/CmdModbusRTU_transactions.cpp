@@ -6,7 +6,8 @@
 
 #include <algorithm>
 
-#include "modbus/crc16.h"
+#include "modbus/protocol/crc16.h"
+#include "modbus/protocol/log_texts.h"
 #include "rtu_frame.h"
 
 using namespace vane::modbus;
@@ -83,8 +84,8 @@ int CmdModbusRTU::readTransaction(PduRequest request, int stationId, const QStri
 int CmdModbusRTU::Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength, QString name)
 {
     const auto line = [&](const char* format, const QByteArray& bytes) {
-        return QString::fromUtf8(format).arg(peer.toString(), QString::number(port), QString::number(stationId), name,
-                                             QString::number(expectedLength), hex(bytes));
+        return vane::logtext::fill(QString::fromUtf8(format), {peer.toString(), QString::number(port), QString::number(stationId),
+                                                              name, QString::number(expectedLength), hex(bytes)});
     };
     if (debugFlag)
         qDebug().noquote() << line("lib[ModbusRTU]读命令 %1:%2 ID=%3 0x%4 len = %5 msg : %6", frame);
@@ -140,9 +141,10 @@ int CmdModbusRTU::writeTransaction(PduRequest request, int stationId, const char
 
     if (debugFlag) {
         const auto line = [&](const char* format, const QByteArray& bytes) {
-            return QString::fromUtf8(format).arg(peer.toString(), QString::number(port), QString::number(stationId),
-                                                 QLatin1String(area) + QString::number(offset),
-                                                 QString::number(length), hex(bytes));
+            return vane::logtext::fill(QString::fromUtf8(format),
+                                      {peer.toString(), QString::number(port), QString::number(stationId),
+                                       QLatin1String(area) + QString::number(offset), QString::number(length),
+                                       hex(bytes)});
         };
         qDebug().noquote() << line("写命令 %1:%2 ID =%3 %4 len = %5 msg : %6", frame);
         qDebug().noquote() << line("响应 %1:%2 ID =%3 %4 len = %5 msg : %6", reply);

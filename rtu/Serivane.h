@@ -6,8 +6,8 @@
 #include "CmdModbusRTU.h"
 #include "codecs/codec_members.h"
 #include "contract/CDriveBaseClass.h"
-#include "modbus/planning.h"
-#include "modbus/tag_address.h"
+#include "modbus/protocol/planning.h"
+#include "modbus/protocol/tag_address.h"
 
 // The Modbus RTU driver a host obtains from getSharedLibrary: text in (station number,
 // connection parameters, tag addresses), checked requests out to its link.

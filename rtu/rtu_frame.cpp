@@ -1,6 +1,6 @@
 #include "rtu_frame.h"
 
-#include "modbus/crc16.h"
+#include "modbus/protocol/crc16.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 
-#include "modbus/pdu.h"
+#include "modbus/protocol/pdu.h"
 
 namespace vane::rtu {
 

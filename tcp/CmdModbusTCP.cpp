@@ -4,6 +4,7 @@
 #include <QMessageLogger>
 
 #include "mbap.h"
+#include "modbus/protocol/log_texts.h"
 
 using namespace vane::modbus;
 
@@ -136,8 +137,8 @@ void CmdModbusTCP::Ethdisconnected()
     if (error == QAbstractSocket::UnknownSocketError)
         return;
     QMessageLogger().warning().noquote()
-        << QStringLiteral("lib[ModbusTCP]Socket状态错误 %1:%2 ID=%3")
-               .arg(peer.toString(), QString::number(port), QString::number(lastStation))
+        << vane::logtext::line(vane::logtext::kTcpPrefix, vane::logtext::kSocketState, " %1:%2 ID=%3",
+                              {peer.toString(), QString::number(port), QString::number(lastStation)})
         << error;
 }
 

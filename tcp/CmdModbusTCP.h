@@ -5,8 +5,8 @@
 #include <QObject>
 #include <QString>
 
-#include "modbus/link_transport.h"
-#include "modbus/pdu.h"
+#include "modbus/io/link_transport.h"
+#include "modbus/protocol/pdu.h"
 
 class QSerialPort;
 class QTcpSocket;

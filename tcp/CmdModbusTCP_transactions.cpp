@@ -5,7 +5,8 @@
 #include <QMessageLogger>
 
 #include "mbap.h"
-#include "modbus/crc16.h"
+#include "modbus/protocol/crc16.h"
+#include "modbus/protocol/log_texts.h"
 
 using namespace vane::modbus;
 using vane::tcp::kMbapHeaderSize;
@@ -29,8 +30,8 @@ QString CmdModbusTCP::transactionLine(const char* format, int stationId, const Q
                                       const QByteArray& bytes) const
 {
     // One pass over the placeholders, so a name holding "%1" stays as it is.
-    return QString::fromUtf8(format).arg(peer.toString(), QString::number(port), QString::number(stationId), what,
-                                         QString::number(length), QString::fromLatin1(bytes.toHex()));
+    return vane::logtext::fill(QString::fromUtf8(format), {peer.toString(), QString::number(port), QString::number(stationId),
+                                                          what, QString::number(length), QString::fromLatin1(bytes.toHex())});
 }
 
 QByteArray CmdModbusTCP::exchangeExpecting(const QByteArray& frame, int answerSize)

@@ -1,11 +1,11 @@
 #include "Netvane.h"
 
 #include "contract/status.h"
-#include "modbus/area_dispatch.h"
-#include "modbus/build_info.h"
-#include "modbus/connection_string.h"
-#include "modbus/planning.h"
-#include "modbus/tag_address.h"
+#include "modbus/protocol/area_dispatch.h"
+#include "modbus/protocol/build_info.h"
+#include "modbus/protocol/connection_string.h"
+#include "modbus/protocol/planning.h"
+#include "modbus/protocol/tag_address.h"
 
 using namespace vane;
 using namespace vane::modbus;

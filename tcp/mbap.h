@@ -5,7 +5,7 @@
 
 #include <QByteArray>
 
-#include "modbus/pdu.h"
+#include "modbus/protocol/pdu.h"
 
 namespace vane::tcp {
 

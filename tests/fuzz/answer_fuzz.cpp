@@ -3,9 +3,9 @@
 // what the request asked for: a read of exactly the quantity asked, from the station (RTU) and the
 // transaction (TCP) asked; a write only by its own echo.
 #include "fuzz_input.h"
-#include "modbus/crc16.h"
-#include "modbus/modbus_limits.h"
-#include "modbus/pdu.h"
+#include "modbus/protocol/crc16.h"
+#include "modbus/protocol/modbus_limits.h"
+#include "modbus/protocol/pdu.h"
 #include "rtu/rtu_frame.h"
 #include "tcp/mbap.h"
 

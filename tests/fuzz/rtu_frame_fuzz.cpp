@@ -1,7 +1,7 @@
 // The RTU CRC and answer sizer on arbitrary byte streams: the sizer judges a receive buffer of
 // any content against any request, and never asks for more than the largest RTU frame.
 #include "fuzz_input.h"
-#include "modbus/crc16.h"
+#include "modbus/protocol/crc16.h"
 #include "rtu/rtu_frame.h"
 
 #include <cstdio>

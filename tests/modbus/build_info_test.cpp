@@ -3,7 +3,7 @@
 
 #include <QLocale>
 
-#include "modbus/build_info.h"
+#include "modbus/protocol/build_info.h"
 
 using vane::modbus::buildDateFromStamp;
 using vane::modbus::buildInformation;

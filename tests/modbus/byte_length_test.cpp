@@ -1,7 +1,7 @@
 // Bytes a run of elements takes, by data type and kind of area.
 #include <gtest/gtest.h>
 
-#include "modbus/planning.h"
+#include "modbus/protocol/planning.h"
 
 using vane::modbus::byteLength;
 

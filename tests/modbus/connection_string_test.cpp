@@ -1,7 +1,7 @@
 // The serial form of the connection-parameter string.
 #include <gtest/gtest.h>
 
-#include "modbus/connection_string.h"
+#include "modbus/protocol/connection_string.h"
 
 using vane::modbus::isSerialForm;
 using vane::modbus::parseSerialForm;

@@ -1,5 +1,5 @@
 // CRC-16/MODBUS, as both links frame and check serial answers with it.
-#include "modbus/crc16.h"
+#include "modbus/protocol/crc16.h"
 
 #include <gtest/gtest.h>
 

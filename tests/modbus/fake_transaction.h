@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 
-#include "modbus/planning.h"
+#include "modbus/protocol/planning.h"
 
 // Stands in for one link transaction: records what the planning asked for and answers as told.
 struct FakeTransaction {

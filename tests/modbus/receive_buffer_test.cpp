@@ -1,6 +1,6 @@
 // The link's receive buffer between exchanges: a device that keeps talking while nobody asks
 // cannot make it grow without bound, and what an answer needs is never cut.
-#include "modbus/exchange.h"
+#include "modbus/io/exchange.h"
 
 #include <gtest/gtest.h>
 

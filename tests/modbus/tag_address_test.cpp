@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "modbus/tag_address.h"
+#include "modbus/protocol/tag_address.h"
 
 using vane::modbus::offsetOf;
 using vane::modbus::parseTagAddress;

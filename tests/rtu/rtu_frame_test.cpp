@@ -1,5 +1,5 @@
 // The link's CRC member and the sizing of RTU answers from their first bytes.
-#include "modbus/crc16.h"
+#include "modbus/protocol/crc16.h"
 #include "rtu/CmdModbusRTU.h"
 #include "rtu/rtu_frame.h"
 

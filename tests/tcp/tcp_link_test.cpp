@@ -4,8 +4,8 @@
 #include "tcp/CmdModbusTCP.h"
 #include "tcp_test_env.h"
 
-#include "modbus/serial_line.h"
-#include "modbus/serial_transport.h"
+#include "modbus/io/serial_line.h"
+#include "modbus/io/serial_transport.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/log_capture.h"

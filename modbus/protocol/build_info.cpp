@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include "log_texts.h"
+
 namespace vane::modbus {
 
 QDate buildDateFromStamp(const char* dateStamp)
@@ -16,7 +18,7 @@ QDate buildDateFromStamp(const char* dateStamp)
 QString buildInformation(const QString& pattern, const QDate& date, const char* timeStamp)
 {
     const QTime time = QTime::fromString(QString::fromLatin1(timeStamp), QStringLiteral("hh:mm:ss"));
-    return pattern.arg(date.toString(QStringLiteral("yyyy-MM-dd")), time.toString(QStringLiteral("hh:mm:ss")));
+    return logtext::fill(pattern, {date.toString(QStringLiteral("yyyy-MM-dd")), time.toString(QStringLiteral("hh:mm:ss"))});
 }
 
 } // namespace vane::modbus

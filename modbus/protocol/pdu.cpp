@@ -21,9 +21,11 @@ void fillPdu(QByteArray& pdu, const char* head, int headSize)
 // data's own buffer when it has the room.
 QByteArray pduAround(const char* head, int headSize, QByteArray data, int dataBytes)
 {
-    if (data.size() < dataBytes)
-        data.append(dataBytes - data.size(), '\0');
-    else
+    const int had = data.size();
+    if (had < dataBytes) {
+        data.resize(dataBytes);
+        std::memset(data.data() + had, 0, static_cast<size_t>(dataBytes - had));
+    } else
         data.truncate(dataBytes);
     data.reserve(kEnvelopeRoom + headSize + dataBytes);
     std::memcpy(envelop(data, headSize, 0), head, static_cast<size_t>(headSize));
@@ -80,7 +82,11 @@ PduRequest writeCoilsRequest(int start, int coils, QByteArray packed)
 {
     if (coils > kMaxWriteCoils || !fitsTable(start, coils))
         return PduRequest();
-    return multipleWrite(WriteMultipleCoils, start, coils, (coils + 7) / 8, std::move(packed));
+    PduRequest request = multipleWrite(WriteMultipleCoils, start, coils, (coils + 7) / 8, std::move(packed));
+    // The bits behind the last coil go out as 0, whatever the host's last element held.
+    if (coils % 8 != 0)
+        request.pdu.data()[request.pdu.size() - 1] &= static_cast<char>((1 << (coils % 8)) - 1);
+    return request;
 }
 
 PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data)
