@@ -14,22 +14,4 @@ enum Status {
     StatusNoAnswer = 8,
     StatusNoLink = 9,
 };
-
-// Transaction results of the link classes.
-enum TransactionResult {
-    TransactionOk = 0,
-    TransactionBadAnswer = -1,
-    TransactionNoAnswer = -2,
-    TransactionNoTransport = -3,
-};
-
-inline int statusOfTransaction(int result)
-{
-    switch (result) {
-    case TransactionOk: return StatusDone;
-    case TransactionBadAnswer: return StatusBadAnswer;
-    case TransactionNoAnswer: return StatusNoAnswer;
-    default: return StatusNoLink;
-    }
-}
 } // namespace vane

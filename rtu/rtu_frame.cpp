@@ -1,6 +1,7 @@
 #include "rtu_frame.h"
 
 #include "modbus/protocol/crc16.h"
+#include "modbus/protocol/log_texts.h"
 
 #include <algorithm>
 
@@ -52,10 +53,8 @@ modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& ans
     asked.answerDataBytes = dataLength;
     const modbus::PduAnswer pdu = modbus::parseFramedAnswer(asked, answer, 1, 2);
     // Exception answers (function code with its top bit set) end here.
-    if (pdu.check == modbus::AnswerCheck::WrongFunction || pdu.check == modbus::AnswerCheck::Exception)
-        return Verdict::WrongFunction;
-    if (pdu.check != modbus::AnswerCheck::Ok)
-        return Verdict::WrongLength;
+    if (pdu.check != Verdict::Ok)
+        return pdu.check;
     if (!crcMatches(answer))
         return Verdict::BadCrc;
     // On a multi-drop bus a late answer of another station must not pass for this one's.
@@ -65,7 +64,8 @@ modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& ans
     return Verdict::Ok;
 }
 
-modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& answer, int stationId)
+modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray&, const QByteArray& answer,
+                                 int stationId)
 {
     using modbus::Verdict;
     if (answer.isEmpty())
@@ -75,7 +75,7 @@ modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteA
     if (!crcMatches(answer))
         return Verdict::BadCrc;
     // Only its own echo confirms a write: a stale echo of an earlier one does not.
-    return modbus::parseFramedAnswer(request, answer, 1, 2).check == modbus::AnswerCheck::Ok ? Verdict::Ok : Verdict::NotConfirmed;
+    return modbus::parseFramedAnswer(request, answer, 1, 2).check == Verdict::Ok ? Verdict::Ok : Verdict::NotConfirmed;
 }
 
 int answerSize(const QByteArray& received, int requestFunction, int expectedSize)
@@ -105,5 +105,38 @@ int answerSize(const QByteArray& received, int requestFunction, int expectedSize
         return 0;
     }
 }
+
+namespace {
+
+// The answer must begin within this after the request left, plus the transaction's own allowance.
+constexpr int kAnswerStartMs = 500;
+
+modbus::AnswerShape answerShape(const QByteArray& frame, int expectedSize)
+{
+    return {&answerSize, frame.size() > 1 ? static_cast<unsigned char>(frame.at(1)) : -1, expectedSize};
+}
+
+} // namespace
+
+const modbus::Framing kFraming = {
+    1, 2, &rtuFrame, &answerShape, &judgeReadAnswer, &judgeWriteAnswer,
+    // How answers are waited for, per transport; each an upper bound. On a serial line the
+    // request's and the answer's wire times at the port's rate come on top of what is given here.
+    {// TCP delivers an answer of any size well within its collection time; an answer whose size
+     // cannot be told from its first bytes ends after 50 ms of silence.
+     /* socket */ {/* write */ 200, /* first byte */ kAnswerStartMs, /* collect */ 500,
+                   /* quiet end */ 50000, /* whole answer */ kAnswerStartMs},
+     // Slack for scheduling and USB adapters, which hand long answers over in pieces with pauses.
+     /* serial */ {/* write */ 400, /* first byte */ kAnswerStartMs, /* collect slack */ 200,
+                   /* quiet end: the frame gap */ 0, /* whole answer */ 0}},
+    /* transaction answer wait */ 50,
+    /* refuses without transport */ true,
+    /* broadcasts */ true,
+    /* station recorded by every request */ ~0u,
+    /* closed port disconnect */ 0,
+    {logtext::kRtuPrefix, logtext::kRtuReadDumpTail, "", logtext::kRtuWriteAnswer, logtext::kRtuWriteDumpTail,
+     /* write dumped after answer */ true, logtext::kRtuDisconnect, /* disconnect without error */ true,
+     /* bad address warned */ false, /* open failure logged */ false, /* wrong length shown from */ 0},
+};
 
 } // namespace vane::rtu

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include "modbus/link/framing.h"
 #include "modbus/protocol/pdu.h"
 
 namespace vane::rtu {
@@ -20,9 +21,10 @@ bool crcMatches(const QByteArray& frame);
 modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& answer, int stationId, int dataLength,
                                 int* dataOffset);
 
-// A write answer from station `stationId`: its address, CRC, a write function code (06, 15 and 16
-// are taken for each other), then its own echo of start and quantity.
-modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& answer, int stationId);
+// A write answer to `request` (sent as `frame`) from station `stationId`: its address, CRC, a write
+// function code (06, 15 and 16 are taken for each other), then its own echo of start and quantity.
+modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& frame, const QByteArray& answer,
+                                 int stationId);
 
 // The size an RTU answer will have, judged from the bytes received so far. Until the fields that
 // size it have arrived, the least any answer takes (5 bytes), so that a pause after the first
@@ -31,5 +33,8 @@ modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteA
 // the transaction expects of a normal answer to it and takes precedence over a byte count field.
 // Exception answers take 5 bytes, read answers 5 + their byte count, write answers 8.
 int answerSize(const QByteArray& received, int requestFunction, int expectedSize);
+
+// Modbus RTU as the shared link runs it.
+extern const modbus::Framing kFraming;
 
 } // namespace vane::rtu

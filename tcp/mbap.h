@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include "modbus/link/framing.h"
 #include "modbus/protocol/pdu.h"
 
 namespace vane::tcp {
@@ -29,14 +30,18 @@ int otherTransactionFrame(const QByteArray& received, const QByteArray& request)
 // Bytes 0 and 1 of both frames agree.
 bool sameTransaction(const QByteArray& answer, const QByteArray& request);
 
-// A read answer to `request` carrying `dataLength` data bytes, checked for function code, size and
-// transaction identifier, in that order. The unit identifier is not checked: gateways rewrite it.
-// When Ok, the data start at `*dataOffset`.
-modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& answer, int dataLength,
+// A read answer to `request` carrying `dataLength` data bytes, checked for function code, size,
+// then transaction and protocol identifier, in that order. The unit identifier is not checked:
+// gateways rewrite it. When Ok, the data start at `*dataOffset`.
+modbus::Verdict judgeReadAnswer(const QByteArray& request, const QByteArray& answer, int stationId, int dataLength,
                                 int* dataOffset);
 
-// A write answer to `request` (framed as `frame`): its size, its transaction identifier, then its
-// own echo of start and quantity.
-modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& frame, const QByteArray& answer);
+// A write answer to `request` (framed as `frame`): its size, its transaction and protocol
+// identifier, then its own echo of start and quantity.
+modbus::Verdict judgeWriteAnswer(const modbus::PduRequest& request, const QByteArray& frame, const QByteArray& answer,
+                                 int stationId);
+
+// Modbus TCP as the shared link runs it.
+extern const modbus::Framing kFraming;
 
 } // namespace vane::tcp

@@ -32,6 +32,9 @@ constexpr const char* kWrongStation = "返回的站号错误";
 constexpr const char* kSocketState = "Socket状态错误";
 constexpr const char* kBadAddress = "IP错误";
 constexpr const char* kOpenFailed = "打开失败!";
+// The disconnect warnings: peer address, port, station of the last request that recorded it.
+constexpr const char* kTcpDisconnect = "Socket状态错误 %1:%2 ID=%3";
+constexpr const char* kRtuDisconnect = "%1:%2 ID=%3";
 
 // What follows the text of a transaction line: peer address, port, station, what was asked
 // (tag address or area and offset), length, and the frame in hex.

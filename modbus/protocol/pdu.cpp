@@ -109,27 +109,22 @@ PduAnswer parseAnswer(const PduRequest& request, const char* pdu, int size)
 {
     PduAnswer answer;
     const int function = size > 0 ? static_cast<unsigned char>(pdu[0]) : 0;
-    if (function == (request.function | 0x80)) {
-        answer.check = AnswerCheck::Exception;
-        answer.exceptionCode = size > 1 ? static_cast<unsigned char>(pdu[1]) : 0;
-        return answer;
-    }
     const bool write = !request.isRead();
     const bool takenAsWrite = function == WriteSingleRegister || function == WriteMultipleCoils
         || function == WriteMultipleRegisters;
     if (write ? !takenAsWrite : function != request.function)
-        return answer; // WrongFunction
+        return answer; // WrongFunction, exception answers (function code with its top bit set) too
     if (size != request.answerSize()) {
-        answer.check = AnswerCheck::WrongLength;
+        answer.check = Verdict::WrongLength;
         return answer;
     }
     if (write) {
         const bool sameStart = wordAt(pdu, 1) == request.start;
         const bool sameQuantity = function == WriteSingleRegister || wordAt(pdu, 3) == request.quantity;
-        answer.check = sameStart && sameQuantity ? AnswerCheck::Ok : AnswerCheck::NotEcho;
+        answer.check = sameStart && sameQuantity ? Verdict::Ok : Verdict::NotConfirmed;
         return answer;
     }
-    answer.check = AnswerCheck::Ok;
+    answer.check = Verdict::Ok;
     answer.dataOffset = 2;
     return answer;
 }

@@ -53,30 +53,38 @@ PduRequest writeCoilsRequest(int start, int coils, QByteArray packed);
 // Missing data bytes go out as 0. The request is built in `data`'s own buffer.
 PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data);
 
-enum class AnswerCheck {
-    Ok,
-    WrongFunction, // not the request's function (writes: not 06, 15 or 16)
-    Exception,     // the request's function with the top bit set; see exceptionCode
-    WrongLength,
-    NotEcho,       // a write answer that does not repeat the request's start and quantity
-};
-
-struct PduAnswer {
-    AnswerCheck check = AnswerCheck::WrongFunction;
-    int exceptionCode = 0; // for Exception
-    int dataOffset = 0;    // reads: where the data starts within the answer PDU
-};
-
-// What the checks of a whole answer (envelope and PDU) found, in the order each protocol checks.
+// What the checks of an answer (envelope and PDU) found, in the order each protocol checks.
 enum class Verdict {
     Ok,
     NoAnswer,         // nothing came back
-    WrongFunction,    // another function code, exception answers included
+    WrongFunction,    // another function code, exception answers included (writes: not 06, 15 or 16)
     WrongLength,
     BadCrc,           // RTU
     WrongStation,     // RTU: another device address
-    WrongTransaction, // TCP: another transaction identifier
-    NotConfirmed,     // a write answer that is not the write's own echo
+    WrongTransaction, // TCP: another transaction identifier, or not a Modbus frame (protocol identifier not 0)
+    NotConfirmed,     // a write answer that is not the write's own echo of start and quantity
+};
+
+// The outcome of one transaction, as the links report it and the planning turns it into a status.
+// The values are the links' result codes.
+enum class TransactionResult {
+    Done = 0,
+    BadAnswer = -1,   // the answer failed a check
+    NoAnswer = -2,    // nothing came back (TCP: also no usable transport)
+    NoTransport = -3, // RTU: no transport to send on; nothing was sent
+    NotBuilt = -4,    // the request cannot be put in a frame; nothing was sent
+};
+
+inline TransactionResult resultOf(Verdict verdict)
+{
+    return verdict == Verdict::Ok ? TransactionResult::Done
+        : verdict == Verdict::NoAnswer ? TransactionResult::NoAnswer
+                                       : TransactionResult::BadAnswer;
+}
+
+struct PduAnswer {
+    Verdict check = Verdict::WrongFunction; // Ok, WrongFunction, WrongLength or NotConfirmed
+    int dataOffset = 0;                     // reads: where the data starts within the answer PDU
 };
 
 // Makes room for an envelope around a PDU in its own buffer: `front` bytes in front of it and
@@ -87,12 +95,6 @@ char* envelop(QByteArray& pdu, int front, int back);
 // an empty `out` shares the answer's own buffer, trimmed to the data in place; the link keeps that
 // buffer for a later answer, and takes it up again once the data's holder is done with it.
 void appendAnswerData(QByteArray* out, QByteArray& answer, int offset, int length);
-
-// The transaction result of a verdict: 0, -1 (the answer failed a check) or -2 (no answer).
-inline int transactionResult(Verdict verdict)
-{
-    return verdict == Verdict::Ok ? 0 : verdict == Verdict::NoAnswer ? -2 : -1;
-}
 
 // Judges an answer PDU (`size` bytes at `pdu`, function code first) against its request.
 // Reads: the function code, then the exact size. Writes: 06, 15 and 16 are taken for each

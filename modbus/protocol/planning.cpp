@@ -104,6 +104,18 @@ bool requestWithinTable(qint64 offset, AreaKind area, Direction direction, DataT
     return withinTable(offset, std::max<qint64>(count, frameQuantity(area, direction, type, count)));
 }
 
+int statusOf(TransactionResult result)
+{
+    switch (result) {
+    case TransactionResult::Done: return StatusDone;
+    case TransactionResult::NoAnswer: return StatusNoAnswer;
+    case TransactionResult::NoTransport: return StatusNoLink;
+    case TransactionResult::BadAnswer:
+    case TransactionResult::NotBuilt: break;
+    }
+    return StatusBadAnswer;
+}
+
 CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction transaction)
 {
     const bool registers = area == AreaKind::Registers;
@@ -121,10 +133,10 @@ CLabelVariable planRead(AreaKind area, DataType type, int count, ReadTransaction
     const int bytes = static_cast<int>(bytesOf(type, codec, count, registers));
     const int quantity = registers ? bytes : (type == Bool ? count : bytes * 8);
     QByteArray reply;
-    const int result = transaction(quantity, &reply);
+    const TransactionResult result = transaction(quantity, &reply);
     record.timestamp = QDateTime::currentDateTime();
-    record.status = statusOfTransaction(result);
-    if (result != TransactionOk)
+    record.status = statusOf(result);
+    if (result != TransactionResult::Done)
         return record;
 
     if (!decodable) {
@@ -199,7 +211,7 @@ CLabelVariable planWrite(AreaKind area, DataType type, CLabelVariable&& values, 
     data.reserve(kRequestRoom + bytes);
     codec.encode(values, elements, &data);
 
-    return finish(statusOfTransaction(transaction(quantity, data)), true);
+    return finish(statusOf(transaction(quantity, data)), true);
 }
 
 } // namespace vane::modbus

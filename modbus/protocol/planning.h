@@ -6,6 +6,7 @@
 #include "contract/data_type.h"
 #include "function_ref.h"
 #include "labelvalue/CLabelVariable.h"
+#include "pdu.h"
 
 namespace vane::modbus {
 
@@ -27,12 +28,16 @@ qint64 frameQuantity(AreaKind area, Direction direction, DataType type, qint64 c
 // registers or bits the request spans where that is more, is at most 65535.
 bool requestWithinTable(qint64 offset, AreaKind area, Direction direction, DataType type, int count);
 
+// The status a transaction's result gives the host's record: 0 done, 7 the answer failed a check
+// (or the request could not be framed), 8 no answer, 9 no transport.
+int statusOf(TransactionResult result);
+
 // One read transaction: (quantity, reply) -> transaction result. The quantity is the bit count
 // in the bit areas and the byte length in the register areas.
-using ReadTransaction = FunctionRef<int(int quantity, QByteArray* reply)>;
+using ReadTransaction = FunctionRef<TransactionResult(int quantity, QByteArray* reply)>;
 // One write transaction: (quantity, data) -> transaction result; quantity as for reads. The
 // transaction may take `data` over: it has room for the request around it.
-using WriteTransaction = FunctionRef<int(int quantity, QByteArray& data)>;
+using WriteTransaction = FunctionRef<TransactionResult(int quantity, QByteArray& data)>;
 
 // Sizes the request, runs the one transaction, maps its result to a status and decodes the answer
 // with the type's codec. Refused before anything is sent: a request for nothing (status 2 when

@@ -3,6 +3,7 @@
 
 #include "codecs/type_codecs.h"
 #include "driver_under_test.h"
+#include "tests/support/transaction_result.h"
 
 namespace {
 

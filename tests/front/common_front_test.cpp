@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "driver_under_test.h"
+#include "tests/support/transaction_result.h"
 
 namespace {
 

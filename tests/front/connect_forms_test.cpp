@@ -4,6 +4,7 @@
 #include "driver_under_test.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/libmodbus_tcp_peer.h"
+#include "tests/support/transaction_result.h"
 
 using vanetest::LibmodbusTcpPeer;
 using vanetest::Loopback;

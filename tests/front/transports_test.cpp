@@ -17,6 +17,7 @@
 #include "tests/support/posix_util.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/slow_pty_relay.h"
+#include "tests/support/transaction_result.h"
 
 using namespace vanetest;
 

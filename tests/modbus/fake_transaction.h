@@ -7,7 +7,7 @@
 
 // Stands in for one link transaction: records what the planning asked for and answers as told.
 struct FakeTransaction {
-    int result = 0;
+    vane::modbus::TransactionResult result = vane::modbus::TransactionResult::Done;
     QByteArray reply; // data bytes a read hands back
     int calls = 0;
     int quantity = -1;

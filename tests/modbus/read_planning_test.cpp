@@ -129,11 +129,11 @@ TEST(ReadPlanning, TypesTheAreaDoesNotDecodeStillSendTheRequest)
 TEST(ReadPlanning, TransactionResultsBecomeStatuses)
 {
     const struct {
-        int result;
+        TransactionResult result;
         int status;
-    } cases[] = {{-1, 7}, {-2, 8}, {-3, 9}};
+    } cases[] = {{TransactionResult::BadAnswer, 7}, {TransactionResult::NoAnswer, 8}, {TransactionResult::NoTransport, 9}, {TransactionResult::NotBuilt, 7}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
+        SCOPED_TRACE(static_cast<int>(c.result));
         FakeTransaction device;
         device.result = c.result;
         device.reply = hex("0001");

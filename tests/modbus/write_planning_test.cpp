@@ -96,11 +96,12 @@ TEST(WritePlanning, ReturnsTheGivenRecordWithStatusAndTimestamp)
 TEST(WritePlanning, TransactionResultsBecomeStatuses)
 {
     const struct {
-        int result;
+        TransactionResult result;
         int status;
-    } cases[] = {{0, 0}, {-1, 7}, {-2, 8}, {-3, 9}};
+    } cases[] = {{TransactionResult::Done, 0}, {TransactionResult::BadAnswer, 7}, {TransactionResult::NoAnswer, 8},
+                 {TransactionResult::NoTransport, 9}, {TransactionResult::NotBuilt, 7}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
+        SCOPED_TRACE(static_cast<int>(c.result));
         FakeTransaction registers;
         registers.result = c.result;
         EXPECT_EQ(writeRegisters(registers, Int32, valuesOf(QList<int>{1}), 1).status, c.status);

@@ -6,6 +6,7 @@
 #include "tests/support/libmodbus_rtu_peer.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/transaction_result.h"
 
 #include <QSerialPort>
 

@@ -8,6 +8,7 @@
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/transaction_result.h"
 
 #include <QElapsedTimer>
 #include <QMetaMethod>
@@ -41,11 +42,11 @@ protected:
     int readOneRegister(int offset = 0)
     {
         QByteArray out;
-        const int result = link.ReadHoldingRegisters4x(1, offset, 2, "4x", &out);
+        const auto result = link.ReadHoldingRegisters4x(1, offset, 2, "4x", &out);
         if (result == 0) {
             EXPECT_EQ(out, registerBytes({patternRegister(offset)}));
         }
-        return result;
+        return static_cast<int>(result);
     }
 
     PtyPair pty;

@@ -7,6 +7,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
+#include "tests/support/transaction_result.h"
 
 #include <QTcpServer>
 #include <QThread>

@@ -8,6 +8,7 @@
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/transaction_result.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

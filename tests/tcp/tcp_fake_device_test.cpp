@@ -10,6 +10,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
+#include "tests/support/transaction_result.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
@@ -157,6 +158,11 @@ TEST_F(FakeTcpDevice, WriteRequestsUseFunction06ForOneRegister16ForMoreAnd15ForC
     values.value = QVariant::fromValue(QList<bool>{true, false, true, true, false, false, false, false, true});
     ASSERT_EQ(driver.WriteVariable("0x3", Bool, values, 9).status, 0);
     EXPECT_EQ(device->lastRequest().mid(2).toHex(), QByteArray("00000009010f00030009020d01"));
+
+    // Two coils from a byte: the bits behind the last coil go out as 0.
+    values.value = QVariant::fromValue(QList<unsigned char>{0xFF});
+    ASSERT_EQ(driver.WriteVariable("0x3", UInt8, values, 2).status, 0);
+    EXPECT_EQ(device->lastRequest().mid(2).toHex(), QByteArray("00000008010f0003000201" "03"));
 }
 
 TEST_F(FakeTcpDevice, WriteAnswerIsJudgedBySizeTransactionIdentifierAndItsOwnEcho)
@@ -197,6 +203,14 @@ TEST_F(FakeTcpDevice, WriteAnswerIsJudgedBySizeTransactionIdentifierAndItsOwnEch
     answerWith([](const QByteArray& request) {
         QByteArray answer = mbapWriteAnswer(request);
         answer[1] = char(answer.at(1) ^ 0x01);
+        return Replies{Reply::send(answer)};
+    });
+    EXPECT_EQ(driver.WriteVariable("4x1", UInt16, values, 1).status, 7);
+
+    // Another protocol identifier than 0: no Modbus answer, so no confirmation.
+    answerWith([](const QByteArray& request) {
+        QByteArray answer = mbapWriteAnswer(request);
+        answer[3] = char(1);
         return Replies{Reply::send(answer)};
     });
     EXPECT_EQ(driver.WriteVariable("4x1", UInt16, values, 1).status, 7);
@@ -280,7 +294,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultyAnswer{"OneByteTooFew", [](QByteArray a) { return withLengthField(a.left(a.size() - 1), 6); }, 7,
                      kLengthWarning, withoutMbapPrefix},
         FaultyAnswer{"WrongUnitIsAccepted", [](QByteArray a) { return flip(a, 6, 0x40); }, 0, nullptr, same},
-        FaultyAnswer{"WrongProtocolIsAccepted", [](QByteArray a) { return flip(a, 2, 0x10); }, 0, nullptr, same},
+        FaultyAnswer{"WrongProtocolHigh", [](QByteArray a) { return flip(a, 2, 0x10); }, 7, kSequenceWarning, same},
+        FaultyAnswer{"WrongProtocolLow", [](QByteArray a) { return flip(a, 3); }, 7, kSequenceWarning, same},
         FaultyAnswer{"WrongByteCountIsAccepted", [](QByteArray a) { return flip(a, 8, 0x21); }, 0, nullptr, same},
         FaultyAnswer{"LengthFieldTooLargeIsAccepted", [](QByteArray a) { return withLengthField(a, 200); }, 0, nullptr,
                      same},

@@ -8,6 +8,7 @@
 #include "tests/support/libmodbus_tcp_peer.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
+#include "tests/support/transaction_result.h"
 
 #include <gtest/gtest.h>
 

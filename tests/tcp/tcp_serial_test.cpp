@@ -11,6 +11,7 @@
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/slow_pty_relay.h"
+#include "tests/support/transaction_result.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
