@@ -259,31 +259,29 @@ bool parseCommandArguments(const CommandEntry& entry, const QStringList& args, O
 // Applies the options' values; the tag file is read before the command's own tags are added.
 bool applyOptions(const QHash<QString, QString>& given, Options* options, QString* error)
 {
-    options->debug = given.contains(QStringLiteral("debug"));
-    options->json = given.contains(QStringLiteral("json"));
-    options->benchWrite = given.contains(QStringLiteral("write"));
-    options->hex = given.contains(QStringLiteral("hex"));
-    if (given.contains(QStringLiteral("tag")) && !parseTagArgument(given.value(QStringLiteral("tag")), &options->tag, error))
+    const auto has = [&](const char* name) { return given.contains(QLatin1String(name)); };
+    const auto value = [&](const char* name) { return given.value(QLatin1String(name)); };
+    options->debug = has("debug");
+    options->json = has("json");
+    options->benchWrite = has("write");
+    options->hex = has("hex");
+    if (has("tag") && !parseTagArgument(value("tag"), &options->tag, error))
         return false;
-    options->pluginPath = given.value(QStringLiteral("plugin"));
-    options->connect = given.contains(QStringLiteral("connect"));
-    if (options->connect && !checkConnection(given.value(QStringLiteral("connect")), &options->connection, error))
+    options->pluginPath = value("plugin");
+    options->connect = has("connect");
+    if (options->connect && !checkConnection(value("connect"), &options->connection, error))
         return false;
-    if (given.contains(QStringLiteral("station"))) {
-        int station = 0;
-        if (!parseNumber(QStringLiteral("station"), given.value(QStringLiteral("station")), 0, 255, &station, error))
-            return false;
+    int station = 0;
+    if (has("station") && !parseNumber(QStringLiteral("station"), value("station"), 0, 255, &station, error))
+        return false;
+    if (has("station"))
         options->station = QString::number(station);
-    }
     for (const NumberOption& number : numberOptions) {
-        const QString name = QLatin1String(number.name);
-        if (given.contains(name)
-            && !parseNumber(name, given.value(name), number.min, number.max, &(options->*number.field), error))
+        if (has(number.name)
+            && !parseNumber(QLatin1String(number.name), value(number.name), number.min, number.max, &(options->*number.field), error))
             return false;
     }
-    if (given.contains(QStringLiteral("tags")))
-        return readTagFile(given.value(QStringLiteral("tags")), &options->tags, error);
-    return true;
+    return !has("tags") || readTagFile(value("tags"), &options->tags, error);
 }
 
 } // namespace

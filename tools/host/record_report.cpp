@@ -36,12 +36,6 @@ QString statusMeaningOf(int status, int exception)
     return statusMeaning(status);
 }
 
-double nearestRank(const QVector<double>& sorted, double percent)
-{
-    const int rank = static_cast<int>(std::ceil(percent / 100.0 * sorted.size()));
-    return sorted.at(std::clamp(rank, 1, static_cast<int>(sorted.size())) - 1);
-}
-
 } // namespace
 
 QString jsonString(const QString& text)
@@ -75,22 +69,6 @@ QString jsonNumber(double value)
 QString jsonArray(const QStringList& items)
 {
     return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
-}
-
-JsonObject& JsonObject::addBool(const char* key, bool value)
-{
-    return addRaw(key, value ? QStringLiteral("true") : QStringLiteral("false"));
-}
-
-JsonObject& JsonObject::addRaw(const char* key, const QString& json)
-{
-    members.append(jsonString(QLatin1String(key)) + QLatin1Char(':') + json);
-    return *this;
-}
-
-QString JsonObject::toString() const
-{
-    return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
 QString statusMeaning(int status)
@@ -188,8 +166,12 @@ LatencySummary summarizeLatencies(QVector<double> samplesMs)
         return summary;
     std::sort(samplesMs.begin(), samplesMs.end());
     summary.samples = samplesMs.size();
-    summary.p50Ms = nearestRank(samplesMs, 50);
-    summary.p99Ms = nearestRank(samplesMs, 99);
+    const auto nearestRank = [&](double percent) {
+        const int rank = static_cast<int>(std::ceil(percent / 100.0 * summary.samples));
+        return samplesMs.at(std::clamp(rank, 1, summary.samples) - 1);
+    };
+    summary.p50Ms = nearestRank(50);
+    summary.p99Ms = nearestRank(99);
     summary.maxMs = samplesMs.last();
     return summary;
 }

@@ -23,10 +23,14 @@ public:
     JsonObject& addString(const char* key, const QString& text) { return addRaw(key, jsonString(text)); }
     JsonObject& addInt(const char* key, qint64 value) { return addRaw(key, QString::number(value)); }
     JsonObject& addNumber(const char* key, double value) { return addRaw(key, jsonNumber(value)); }
-    JsonObject& addBool(const char* key, bool value);
+    JsonObject& addBool(const char* key, bool value) { return addRaw(key, QLatin1String(value ? "true" : "false")); }
     // `json` is already JSON text: an array, an object or a literal.
-    JsonObject& addRaw(const char* key, const QString& json);
-    QString toString() const;
+    JsonObject& addRaw(const char* key, const QString& json)
+    {
+        members.append(jsonString(QLatin1String(key)) + QLatin1Char(':') + json);
+        return *this;
+    }
+    QString toString() const { return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}'); }
 
 private:
     QStringList members;

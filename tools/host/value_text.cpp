@@ -97,15 +97,8 @@ using TextType = std::conditional_t<std::is_same_v<T, char>, signed char, T>;
 bool parseElement(const QString& text, bool* out)
 {
     const QString t = text.toLower();
-    if (t == QLatin1String("1") || t == QLatin1String("true")) {
-        *out = true;
-        return true;
-    }
-    if (t == QLatin1String("0") || t == QLatin1String("false")) {
-        *out = false;
-        return true;
-    }
-    return false;
+    *out = t == QLatin1String("1") || t == QLatin1String("true");
+    return *out || t == QLatin1String("0") || t == QLatin1String("false");
 }
 
 bool parseElement(const QString& text, float* out)
@@ -128,37 +121,26 @@ bool parseElement(const QString& text, QString* out)
     return true;
 }
 
+// Decimal within T's range, or 0x.. as the bit pattern of T's width; no sign but a decimal minus.
 template <typename T>
 bool parseElement(const QString& text, T* out)
 {
     using Unsigned = std::make_unsigned_t<T>;
-    bool ok = false;
-    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        const QString digits = text.mid(2);
-        if (digits.isEmpty() || digits.startsWith(QLatin1Char('+')) || digits.startsWith(QLatin1Char('-')))
-            return false;
-        const qulonglong bits = digits.toULongLong(&ok, 16);
-        if (!ok || bits > std::numeric_limits<Unsigned>::max())
-            return false;
-        *out = static_cast<T>(static_cast<Unsigned>(bits));
-        return true;
-    }
-    if (text.startsWith(QLatin1Char('+')))
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const QString digits = hex ? text.mid(2) : text;
+    if (digits.startsWith(QLatin1Char('+')) || (digits.startsWith(QLatin1Char('-')) && (hex || std::is_unsigned_v<T>)))
         return false;
+    bool ok = false;
     if constexpr (std::is_signed_v<T>) {
-        const qlonglong value = text.toLongLong(&ok, 10);
-        if (!ok || value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max())
-            return false;
-        *out = static_cast<T>(value);
-    } else {
-        if (text.startsWith(QLatin1Char('-')))
-            return false;
-        const qulonglong value = text.toULongLong(&ok, 10);
-        if (!ok || value > std::numeric_limits<T>::max())
-            return false;
-        *out = static_cast<T>(value);
+        if (!hex) {
+            const qlonglong value = digits.toLongLong(&ok, 10);
+            *out = static_cast<T>(value);
+            return ok && value >= std::numeric_limits<T>::min() && value <= std::numeric_limits<T>::max();
+        }
     }
-    return true;
+    const qulonglong bits = digits.toULongLong(&ok, hex ? 16 : 10);
+    *out = static_cast<T>(static_cast<Unsigned>(bits));
+    return ok && bits <= std::numeric_limits<Unsigned>::max();
 }
 
 QString expectedForm(ElementKind kind)
@@ -294,8 +276,6 @@ QStringList formatValues(CLabelVariable& record, ValueStyle style)
         return out;
     });
 }
-
-QString shortestText(float value) { return shortest(value); }
 
 QString shortestText(double value) { return shortest(value); }
 

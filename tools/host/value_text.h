@@ -41,7 +41,6 @@ enum class ValueStyle { Text, Json, Hex };
 QStringList formatValues(CLabelVariable& record, ValueStyle style);
 
 // The shortest text that reads back as exactly this value ("0.1" for 0.1f, not 0.100000001).
-QString shortestText(float value);
 QString shortestText(double value);
 
 } // namespace vane::host
