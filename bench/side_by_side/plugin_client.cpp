@@ -4,19 +4,16 @@
 #include "client.h"
 
 #include "contract/CDriveBaseClass.h"
+#include "tools/common/plugin_loader.h"
 
 #include <QList>
 #include <QString>
-
-#include <dlfcn.h>
 
 #include <cstdio>
 
 namespace sbs {
 
 namespace {
-
-using EntryFunction = CDriveBaseClass* (*)();
 
 class PluginClient : public Client {
 public:
@@ -50,14 +47,13 @@ private:
 
 std::unique_ptr<Client> makePluginClient(const std::string& file, const Target& target)
 {
-    // RTLD_LOCAL, as the runtime loads it: the plug-in binds to its own copy of the record class.
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    void* entry = handle ? dlsym(handle, "getSharedLibrary") : nullptr;
-    CDriveBaseClass* driver = entry ? reinterpret_cast<EntryFunction>(entry)() : nullptr;
-    if (!driver) {
-        std::fprintf(stderr, "plug-in client: cannot load %s: %s\n", file.c_str(), handle ? "no driver" : dlerror());
+    // Loaded as the runtime loads it: the plug-in binds to its own copy of the record class.
+    const vane::LoadedPlugin plugin = vane::loadPlugin(QString::fromStdString(file));
+    if (!plugin.driver) {
+        std::fprintf(stderr, "plug-in client: %s\n", qPrintable(plugin.error));
         return nullptr;
     }
+    CDriveBaseClass* driver = plugin.driver;
     driver->SetConnectPar(QStringLiteral("1"));
     const QString connection = target.rtu
         ? QStringLiteral("%1,115200,8,1,N").arg(QString::fromStdString(target.device))

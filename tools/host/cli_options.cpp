@@ -1,8 +1,11 @@
+// The command line, the tag file and the --help text that describes both.
 #include "cli_options.h"
 
+#include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 
-#include "serial_settings.h"
+#include "record_report.h"
 #include "value_text.h"
 
 namespace vane::host {
@@ -63,6 +66,104 @@ const CommandEntry commandTable[] = {
 
 const char commandList[] = "commands: info, read, write, poll, bench, scan (see --help)";
 
+// Options with a number, in the order they are checked, and the field each one sets.
+struct NumberOption {
+    const char* name;
+    int min;
+    int max;
+    int Options::*field;
+};
+
+const NumberOption numberOptions[] = {
+    {"interval", 0, 3600000, &Options::intervalMs},
+    {"cycles", 1, 1000000000, &Options::cycles},
+    {"iterations", 1, 100000000, &Options::iterations},
+};
+
+const int standardBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+// A decimal number from min to max, without a sign in front of a positive one.
+bool wholeNumber(const QString& text, int min, int max, int* out)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value < min || value > max || text.startsWith(QLatin1Char('+')))
+        return false;
+    *out = value;
+    return true;
+}
+
+bool parseNumber(const QString& option, const QString& text, int min, int max, int* out, QString* error)
+{
+    if (wholeNumber(text, min, max, out))
+        return true;
+    *error = QStringLiteral("bad value '%1' for --%2: expected a whole number from %3 to %4")
+                 .arg(text, option).arg(min).arg(max);
+    return false;
+}
+
+// A tag from its fields: address, type name, and optionally the count (default 1).
+bool parseTagFields(const QStringList& fields, TagSpec* tag, QString* error)
+{
+    if (fields.size() < 2 || fields.size() > 3 || fields.at(0).isEmpty()) {
+        *error = QStringLiteral("a tag needs an address, a data type and optionally a count");
+        return false;
+    }
+    TagSpec parsed;
+    parsed.address = fields.at(0);
+    if (!dataTypeFromName(fields.at(1), &parsed.type)) {
+        *error = unknownDataTypeMessage(fields.at(1));
+        return false;
+    }
+    if (fields.size() == 3 && !parseCount(fields.at(2), &parsed.count, error))
+        return false;
+    *tag = parsed;
+    return true;
+}
+
+QString parityLetter(const QString& text)
+{
+    const QString lower = text.toLower();
+    if (lower == QLatin1String("n") || lower == QLatin1String("none"))
+        return QStringLiteral("N");
+    if (lower == QLatin1String("e") || lower == QLatin1String("even"))
+        return QStringLiteral("E");
+    if (lower == QLatin1String("o") || lower == QLatin1String("odd"))
+        return QStringLiteral("O");
+    return QString();
+}
+
+// The connection parameters as the driver gets them; see parseCommandLine.
+bool checkConnection(const QString& text, QString* checked, QString* error)
+{
+    if (!text.contains(QLatin1Char(','))) {
+        *checked = text;
+        return true;
+    }
+    const QStringList fields = text.split(QLatin1Char(','));
+    const auto fail = [&](const QString& what) {
+        *error = QStringLiteral("bad serial settings '%1': %2").arg(text, what);
+        return false;
+    };
+    if (fields.size() != 5 || fields.at(0).isEmpty())
+        return fail(QStringLiteral("expected port,baud,data bits,stop bits,parity, e.g. /dev/ttyUSB0,9600,8,1,E"));
+    bool baudOk = false;
+    for (int baud : standardBauds)
+        baudOk = baudOk || fields.at(1) == QString::number(baud);
+    if (!baudOk)
+        return fail(QStringLiteral("baud rate '%1' is none of 1200 2400 4800 9600 19200 38400 57600 115200").arg(fields.at(1)));
+    int dataBits = 0;
+    if (!wholeNumber(fields.at(2), 5, 8, &dataBits))
+        return fail(QStringLiteral("data bits '%1' are not 5 to 8").arg(fields.at(2)));
+    if (fields.at(3) != QLatin1String("1") && fields.at(3) != QLatin1String("2"))
+        return fail(QStringLiteral("stop bits '%1' are neither 1 nor 2").arg(fields.at(3)));
+    const QString parity = parityLetter(fields.at(4));
+    if (parity.isEmpty())
+        return fail(QStringLiteral("parity '%1' is none of N, E, O (None, Even, Odd)").arg(fields.at(4)));
+    *checked = QStringList{fields.at(0), fields.at(1), fields.at(2), fields.at(3), parity}.join(QLatin1Char(','));
+    return true;
+}
+
 // "FIRST-LAST" or a single station, 1 to 255.
 bool parseStationRange(const QString& text, Options* options, QString* error)
 {
@@ -99,19 +200,6 @@ const OptionRule* findOption(const QString& name, bool isLong)
             return &rule;
     }
     return nullptr;
-}
-
-bool parseNumber(const QString& option, const QString& text, int min, int max, int* out, QString* error)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok || value < min || value > max || text.startsWith(QLatin1Char('+'))) {
-        *error = QStringLiteral("bad value '%1' for --%2: expected a whole number from %3 to %4")
-                     .arg(text, option).arg(min).arg(max);
-        return false;
-    }
-    *out = value;
-    return true;
 }
 
 // address, type, then either an optional count or at least one value.
@@ -171,37 +259,81 @@ bool parseCommandArguments(const CommandEntry& entry, const QStringList& args, O
 // Applies the options' values; the tag file is read before the command's own tags are added.
 bool applyOptions(const QHash<QString, QString>& given, Options* options, QString* error)
 {
-    options->debug = given.contains(QStringLiteral("debug"));
-    options->json = given.contains(QStringLiteral("json"));
-    options->benchWrite = given.contains(QStringLiteral("write"));
-    options->hex = given.contains(QStringLiteral("hex"));
-    if (given.contains(QStringLiteral("tag")) && !parseTagArgument(given.value(QStringLiteral("tag")), &options->tag, error))
+    const auto has = [&](const char* name) { return given.contains(QLatin1String(name)); };
+    const auto value = [&](const char* name) { return given.value(QLatin1String(name)); };
+    options->debug = has("debug");
+    options->json = has("json");
+    options->benchWrite = has("write");
+    options->hex = has("hex");
+    if (has("tag") && !parseTagArgument(value("tag"), &options->tag, error))
         return false;
-    options->pluginPath = given.value(QStringLiteral("plugin"));
-    options->connect = given.contains(QStringLiteral("connect"));
-    if (options->connect && !checkConnection(given.value(QStringLiteral("connect")), &options->connection, error))
+    options->pluginPath = value("plugin");
+    options->connect = has("connect");
+    if (options->connect && !checkConnection(value("connect"), &options->connection, error))
         return false;
-    if (given.contains(QStringLiteral("station"))) {
-        int station = 0;
-        if (!parseNumber(QStringLiteral("station"), given.value(QStringLiteral("station")), 0, 255, &station, error))
-            return false;
+    int station = 0;
+    if (has("station") && !parseNumber(QStringLiteral("station"), value("station"), 0, 255, &station, error))
+        return false;
+    if (has("station"))
         options->station = QString::number(station);
+    for (const NumberOption& number : numberOptions) {
+        if (has(number.name)
+            && !parseNumber(QLatin1String(number.name), value(number.name), number.min, number.max, &(options->*number.field), error))
+            return false;
     }
-    if (given.contains(QStringLiteral("interval"))
-        && !parseNumber(QStringLiteral("interval"), given.value(QStringLiteral("interval")), 0, 3600000, &options->intervalMs, error))
-        return false;
-    if (given.contains(QStringLiteral("cycles"))
-        && !parseNumber(QStringLiteral("cycles"), given.value(QStringLiteral("cycles")), 1, 1000000000, &options->cycles, error))
-        return false;
-    if (given.contains(QStringLiteral("iterations"))
-        && !parseNumber(QStringLiteral("iterations"), given.value(QStringLiteral("iterations")), 1, 100000000, &options->iterations, error))
-        return false;
-    if (given.contains(QStringLiteral("tags")))
-        return readTagFile(given.value(QStringLiteral("tags")), &options->tags, error);
-    return true;
+    return !has("tags") || readTagFile(value("tags"), &options->tags, error);
 }
 
 } // namespace
+
+bool parseCount(const QString& text, int* count, QString* error)
+{
+    if (wholeNumber(text, 1, 65535, count))
+        return true;
+    *error = QStringLiteral("bad count '%1': expected a whole number from 1 to 65535").arg(text);
+    return false;
+}
+
+bool parseTagArgument(const QString& argument, TagSpec* tag, QString* error)
+{
+    if (!parseTagFields(argument.split(QLatin1Char(':')), tag, error)) {
+        *error = QStringLiteral("tag '%1': %2 (form: address:type[:count])").arg(argument, *error);
+        return false;
+    }
+    return true;
+}
+
+bool parseTagFile(const QString& text, QList<TagSpec>* tags, QString* error)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString content = lines.at(i).section(QLatin1Char('#'), 0, 0).trimmed();
+        if (content.isEmpty())
+            continue;
+        TagSpec tag;
+        if (!parseTagFields(content.split(blanks), &tag, error)) {
+            *error = QStringLiteral("line %1: %2").arg(i + 1).arg(*error);
+            return false;
+        }
+        tags->append(tag);
+    }
+    return true;
+}
+
+bool readTagFile(const QString& path, QList<TagSpec>* tags, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot read tag file %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (!parseTagFile(QString::fromUtf8(file.readAll()), tags, error)) {
+        *error = QStringLiteral("%1: %2").arg(path, *error);
+        return false;
+    }
+    return true;
+}
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
 {
@@ -282,6 +414,90 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
     result.ok = true;
     return result;
+}
+
+QString helpText()
+{
+    QString text = QStringLiteral(R"(Usage: vane-host --plugin <file> [options] <command> [arguments]
+
+Loads a Modbus driver plug-in the way the panel runtime does (dlopen, getSharedLibrary), sets the
+station number, connects, and reads or writes tags through the driver.
+
+Commands:
+  info                               driver name, driver version, driver build information and
+                                     the version of these tools; with -c it also connects
+  read  <address> <type> [count]     read count elements (default 1): status, values, timestamp
+  write <address> <type> <value>...  write the values (the count is the number of values)
+  poll  [address:type[:count]]...    read the tags every --interval ms, as a table redrawn in
+                                     place on a terminal, as plain lines otherwise; until Ctrl-C
+                                     or --cycles
+  bench <address> <type> [count]     --iterations back-to-back reads; prints transactions/s,
+                                     latency p50, p99 and max, and the statuses seen
+  bench --write <address> <type> <value>...   the same with writes
+  scan  [FIRST-LAST]                 asks stations FIRST to LAST (default 1-247) for one tag
+                                     (--tag, default 4x0:UInt16) and lists those that answered,
+                                     with the value or the Modbus exception; a silent RTU station
+                                     costs about 0.55 s, a whole bus about 2.3 minutes
+
+Options:
+  -p, --plugin <file>      the plug-in, e.g. build/lib/libNetvane.so.1 or build/lib/libSerivane.so.1;
+                           a bare file name is also looked up in the library search path
+  -c, --connect <params>   connection parameters, e.g. 127.0.0.1:502 or /dev/ttyUSB0,9600,8,1,N;
+                           serial settings are checked first: baud 1200 2400 4800 9600 19200
+                           38400 57600 115200, data bits 5-8, stop bits 1 or 2, parity N, E, O
+                           or None, Even, Odd (passed on as the letter)
+                           (the RTU plug-in also takes /dev/ttyUSB0:x,9600,8,1,N: port opened per
+                           exchange); without it the driver stays unconnected and every request
+                           that passes its checks ends with status 8 or 9
+  -s, --station <n>        station number (Modbus unit identifier or slave address), 0-255; default 1
+  -f, --tags <file>        poll: tag file, one tag per line "address type [count]", # comments
+  -i, --interval <ms>      poll: period in milliseconds, default 1000
+      --cycles <n>         poll: stop after n cycles
+  -n, --iterations <n>     bench: number of transactions, default 100
+      --write              bench: write instead of read
+  -t, --tag <address:type> scan: the tag each station is asked for, default 4x0:UInt16
+      --hex                read, write, poll, scan: integer and float values as hex bit patterns
+      --debug              switch the driver's debug output on (request and answer dumps)
+      --json               machine-readable output: one JSON object per result (poll: per cycle)
+  -h, --help               this text
+
+The driver's log lines go to stderr prefixed "[driver] " (warnings "[driver warning] ", followed
+by an English meaning after " -- "); its debug lines appear only with --debug. A transaction that
+ended with a Modbus exception answer shows the exception's code and name with status 7. poll
+disconnects and connects again after status 8 or 9 (with --connect), pausing 1, 2, 4 ... 30 s.
+
+Tag addresses: an area prefix and a decimal offset counted from 0: 0x coils (read/write),
+1x discrete inputs (read only), 3x input registers (read only), 4x holding registers (read/write);
+e.g. 4x100 is holding register 100.
+
+Values: Bool takes 0, 1, true or false; integers take decimal within the type's range or 0x..
+hex of the type's width (0xFFFF as Int16 is -1); Float and Double take decimal or exponent
+notation, nan and inf. Negative values need no "--": write 4x0 Int16 -5 works.
+
+Data types (any case):
+)");
+    const QStringList names = dataTypeNames();
+    QString line = QStringLiteral(" ");
+    for (const QString& name : names) {
+        if (line.size() + name.size() + 2 > 98) {
+            text += line + QLatin1Char('\n');
+            line = QStringLiteral(" ");
+        }
+        line += QLatin1Char(' ') + name;
+    }
+    text += line + QLatin1Char('\n');
+    text += QStringLiteral("\nStatus codes of a read or write:\n");
+    for (int status = 0; status <= 9; ++status)
+        text += QStringLiteral("  %1  %2\n").arg(status).arg(statusMeaning(status));
+    text += QStringLiteral(R"(
+Exit codes:
+  0  every request done (status 0)
+  1  a read or write ended with a status other than 0
+  2  usage error: bad option, command, address/type/count, value or tag file
+  3  the plug-in could not be loaded: missing file, not a shared library, no getSharedLibrary
+  4  ConnectDrive refused the parameters or did not connect
+)");
+    return text;
 }
 
 } // namespace vane::host

@@ -1,3 +1,4 @@
+// The poll command's screen: a table per cycle redrawn in place, or one plain line per tag.
 #include "poll_table.h"
 
 #include <QVector>
@@ -67,7 +68,7 @@ QString renderPlainLine(int cycle, const PollRow& row)
         .arg(cycle)
         .arg(row.address, row.type)
         .arg(row.count)
-.arg(statusText(row.status, row.exception), roundTripText(row.roundTripMs),
+        .arg(statusText(row.status, row.exception), roundTripText(row.roundTripMs),
              row.values.isEmpty() ? QStringLiteral("-") : row.values);
 }
 
@@ -84,7 +85,5 @@ void TableScreen::draw(const QStringList& lines)
     linesDrawn = lines.size();
     logLinesSeen = logLines;
 }
-
-void TableScreen::finish() { linesDrawn = 0; }
 
 } // namespace vane::host

@@ -30,8 +30,6 @@ QString renderPlainLine(int cycle, const PollRow& row);
 class TableScreen {
 public:
     void draw(const QStringList& lines);
-    // Leaves the cursor below the last table.
-    void finish();
 
 private:
     int linesDrawn = 0;

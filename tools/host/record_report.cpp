@@ -1,15 +1,33 @@
+// What the commands report: JSON texts, the meanings of statuses, connect results and Modbus
+// exceptions, a record as text or JSON, and latency percentiles.
 #include "record_report.h"
 
+#include <algorithm>
 #include <cmath>
 
-#include "data_types.h"
 #include "contract/status.h"
-#include "json_writer.h"
-#include "modbus_exception.h"
-#include "status_text.h"
 #include "value_text.h"
 
 namespace vane::host {
+
+namespace {
+
+// The standard name of a Modbus exception code ("illegal data address" for 2).
+QString exceptionName(int code)
+{
+    switch (code) {
+    case 0x01: return QStringLiteral("illegal function");
+    case 0x02: return QStringLiteral("illegal data address");
+    case 0x03: return QStringLiteral("illegal data value");
+    case 0x04: return QStringLiteral("server device failure");
+    case 0x05: return QStringLiteral("acknowledge");
+    case 0x06: return QStringLiteral("server device busy");
+    case 0x08: return QStringLiteral("memory parity error");
+    case 0x0A: return QStringLiteral("gateway path unavailable");
+    case 0x0B: return QStringLiteral("gateway target device failed to respond");
+    }
+    return QStringLiteral("unknown exception");
+}
 
 QString statusMeaningOf(int status, int exception)
 {
@@ -18,25 +36,103 @@ QString statusMeaningOf(int status, int exception)
     return statusMeaning(status);
 }
 
+} // namespace
+
+QString jsonString(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"': out += QLatin1String("\\\""); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
+QString jsonNumber(double value)
+{
+    return std::isfinite(value) ? shortestText(value) : QStringLiteral("null");
+}
+
+QString jsonArray(const QStringList& items)
+{
+    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+}
+
+QString statusMeaning(int status)
+{
+    switch (status) {
+    case StatusDone: return QStringLiteral("done");
+    case StatusInitial: return QStringLiteral("not processed");
+    case StatusTypeNotHandled: return QStringLiteral("data type not handled (NoType, or not in this area)");
+    case StatusBadArea: return QStringLiteral("area not recognised");
+    case StatusBadCount: return QStringLiteral("count rejected");
+    case StatusBadAddress: return QStringLiteral("bad address: no offset, or past the end of the table");
+    case StatusReadOnly: return QStringLiteral("write refused: read-only area");
+    case StatusBadAnswer: return QStringLiteral("transaction failed: reply did not check out");
+    case StatusNoAnswer: return QStringLiteral("no reply");
+    case StatusNoLink: return QStringLiteral("no link open");
+    }
+    return QStringLiteral("unknown status");
+}
+
+QString connectResultMeaning(int result)
+{
+    switch (result) {
+    case 0: return QStringLiteral("connected");
+    case -1: return QStringLiteral("parameters refused (empty host or port name, a number of 0, "
+                                   "a host that is no numeric IP address, or a serial port that "
+                                   "did not open)");
+    case -3: return QStringLiteral("not connected within the time limit");
+    case -4: return QStringLiteral("neither host:port nor port,baud,data bits,stop bits,parity");
+    }
+    return QStringLiteral("refused by the driver");
+}
+
+QString exceptionText(int code)
+{
+    const QString hex = QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    return hex + QLatin1Char(' ') + exceptionName(code);
+}
+
+int exceptionCodeOfAnswer(const QByteArray& hex, Framing framing)
+{
+    const QByteArray frame = QByteArray::fromHex(hex);
+    const int functionAt = framing == Framing::Tcp ? 7 : 1;
+    if (frame.size() <= functionAt + 1 || !(static_cast<unsigned char>(frame.at(functionAt)) & 0x80))
+        return -1;
+    return static_cast<unsigned char>(frame.at(functionAt + 1));
+}
+
 QString statusText(int status, int exception)
 {
     return QStringLiteral("%1 (%2)").arg(status).arg(statusMeaningOf(status, exception));
-}
-
-QString timestampText(const QDateTime& timestamp)
-{
-    return timestamp.isNull() ? QStringLiteral("-") : timestamp.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
 }
 
 QStringList recordLines(TimedRecord& result, bool hex)
 {
     CLabelVariable& record = result.record;
     const QStringList values = formatValues(record, hex ? ValueStyle::Hex : ValueStyle::Text);
+    const QString timestamp = record.timestamp.isNull()
+                                  ? QStringLiteral("-")
+                                  : record.timestamp.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
     return {
         QStringLiteral("tag        %1 %2, count %3").arg(record.address, dataTypeName(record.type)).arg(record.count),
         QStringLiteral("status     %1").arg(statusText(record.status, result.exception)),
         QStringLiteral("values     %1").arg(values.isEmpty() ? QStringLiteral("-") : values.join(QLatin1Char(' '))),
-        QStringLiteral("timestamp  %1").arg(timestampText(record.timestamp)),
+        QStringLiteral("timestamp  %1").arg(timestamp),
         QStringLiteral("round trip %1 ms").arg(result.roundTripMs, 0, 'f', 3),
     };
 }
@@ -61,6 +157,23 @@ QString recordJson(TimedRecord& result, const QString& command)
                                  : jsonString(record.timestamp.toString(Qt::ISODateWithMs)))
         .addNumber("round_trip_ms", std::round(result.roundTripMs * 1000) / 1000);
     return json.toString();
+}
+
+LatencySummary summarizeLatencies(QVector<double> samplesMs)
+{
+    LatencySummary summary;
+    if (samplesMs.isEmpty())
+        return summary;
+    std::sort(samplesMs.begin(), samplesMs.end());
+    summary.samples = samplesMs.size();
+    const auto nearestRank = [&](double percent) {
+        const int rank = static_cast<int>(std::ceil(percent / 100.0 * summary.samples));
+        return samplesMs.at(std::clamp(rank, 1, summary.samples) - 1);
+    };
+    summary.p50Ms = nearestRank(50);
+    summary.p99Ms = nearestRank(99);
+    summary.maxMs = samplesMs.last();
+    return summary;
 }
 
 } // namespace vane::host

@@ -17,8 +17,8 @@
 #include <map>
 
 #include "contract/CDriveBaseClass.h"
-#include "plugin_loader.h"
 #include "soak_plan.h"
+#include "tools/common/plugin_loader.h"
 #include "value_text.h"
 
 using namespace vane;
@@ -217,8 +217,8 @@ int main(int argc, char** argv)
                     "7", "8", "9", "other", "bad read", "bad write", "unverif", "RSS kB", "fds");
         return 0;
     }
-    const host::LoadedPlugin tested = host::loadPlugin(options.plugin);
-    const host::LoadedPlugin verifying = host::loadPlugin(options.verifyPlugin);
+    const LoadedPlugin tested = loadPlugin(options.plugin);
+    const LoadedPlugin verifying = loadPlugin(options.verifyPlugin);
     if (!tested.driver || !verifying.driver) {
         std::fprintf(stderr, "vane-soak: %s%s\n", qPrintable(tested.error), qPrintable(verifying.error));
         return 1;

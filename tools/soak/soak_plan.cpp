@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "data_types.h"
+#include "value_text.h"
 
 namespace vane::soak {
 

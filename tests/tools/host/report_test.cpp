@@ -7,12 +7,8 @@
 
 #include <limits>
 
-#include "json_writer.h"
-#include "latency_stats.h"
-#include "modbus_exception.h"
 #include "poll_table.h"
 #include "record_report.h"
-#include "status_text.h"
 
 using namespace vane::host;
 

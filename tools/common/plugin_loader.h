@@ -4,7 +4,7 @@
 
 class CDriveBaseClass;
 
-namespace vane::host {
+namespace vane {
 
 struct LoadedPlugin {
     CDriveBaseClass* driver = nullptr; // null when loading failed
@@ -18,4 +18,4 @@ struct LoadedPlugin {
 // interface, and Qt keeps pointers into the plug-in's code (meta-type converters) until exit.
 LoadedPlugin loadPlugin(const QString& path);
 
-} // namespace vane::host
+} // namespace vane

@@ -1,4 +1,4 @@
-#include "plugin_loader.h"
+#include "tools/common/plugin_loader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 
 #include "contract/CDriveBaseClass.h"
 
-namespace vane::host {
+namespace vane {
 
 namespace {
 
@@ -78,4 +78,4 @@ LoadedPlugin loadPlugin(const QString& path)
     return result;
 }
 
-} // namespace vane::host
+} // namespace vane
