@@ -52,10 +52,11 @@ public:
     // Bytes that arrived between exchanges; the next exchange discards them.
     QByteArray receivedBetweenExchanges() const { return transport.get() ? transport.get()->unasked() : QByteArray(); }
 
-protected:
     // `perExchange` opens the port only around each exchange, from then on.
     int connectSerial(const QString& portName, int baudRate, int dataBits, int stopBits, const QString& parity,
                       bool perExchange);
+
+protected:
     // A usable transport is there: a socket notices here a peer gone since the last call.
     bool linked();
     // One exchange on the transport, allowing `extraWaitMs` more for the answer to begin; the

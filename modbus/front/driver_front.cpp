@@ -1,0 +1,223 @@
+#include "driver_front.h"
+
+#include <QDateTime>
+
+#include "contract/status.h"
+#include "modbus/protocol/build_info.h"
+#include "modbus/protocol/connection_string.h"
+#include "modbus/protocol/tag_address.h"
+
+namespace vane::modbus {
+
+namespace {
+
+AreaKind kindOf(Table table)
+{
+    return table == Table::InputRegisters || table == Table::HoldingRegisters ? AreaKind::Registers : AreaKind::Bits;
+}
+
+} // namespace
+
+QString DriverFront::getDriveName() { return QString::fromLatin1(policy.driveName); }
+
+QString DriverFront::getversion_number() { return QString::fromLatin1(policy.version); }
+
+QString DriverFront::DebugCmd(EDebugCmdType cmd)
+{
+    switch (cmd) {
+    case StartDebug:
+        link.debugFlag = true;
+        return QStringLiteral("StartDebug");
+    case StopDebug:
+        link.debugFlag = false;
+        return QStringLiteral("StopDebug");
+    case BuildTime: {
+        static const QDate buildDate = buildDateFromStamp(__DATE__);
+        return buildInformation(QString::fromLatin1(policy.buildPattern), buildDate, __TIME__);
+    }
+    case DriveName: return getDriveName();
+    }
+    return QString();
+}
+
+int DriverFront::SetConnectPar(QString stationNumber)
+{
+    stationId = static_cast<int>(stationNumber.toUInt(nullptr, 10));
+    return stationId;
+}
+
+// The parsed values are remembered before they are checked, so a refused string still replaces
+// the remembered values of its own form.
+int DriverFront::ConnectDrive(QString parameters)
+{
+    if (isSerialForm(parameters)) {
+        const SerialParameters serial = parseSerialForm(parameters);
+        portName = serial.portField;
+        const int colon = policy.perExchangeSuffix ? portName.indexOf(QLatin1Char(':')) : -1;
+        if (colon >= 0) {
+            portName = portName.left(colon);
+            perExchange = true;
+        }
+        baudRate = serial.baudRate;
+        dataBits = serial.dataBits;
+        stopBits = serial.stopBits;
+        parity = serial.parity;
+        if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
+            return -1;
+        // The link now talks over the port alone; a disconnect closes the port.
+        tcpPort = 0;
+        return link.connectSerial(portName, baudRate, dataBits, stopBits, parity, perExchange);
+    }
+    if (!parameters.contains(QLatin1Char(':')))
+        return -4;
+    const SocketParameters socket = splitSocketForm(parameters);
+    hostAddress = socket.host;
+    const QString portText = policy.portEndsAtColon ? socket.portText.section(QLatin1Char(':'), 0, 0) : socket.portText;
+    tcpPort = portText.toInt(nullptr, 10);
+    // A port beyond 16 bits would reach another port once cut to them.
+    if (hostAddress.isEmpty() || tcpPort <= 0 || tcpPort > 65535)
+        return -1;
+    // The link now talks over the socket alone; a disconnect closes the socket.
+    baudRate = 0;
+    return link.EthConnectDrive(hostAddress, tcpPort);
+}
+
+int DriverFront::DisConnectDrive()
+{
+    if (tcpPort > 0)
+        return link.EthDisConnectDrive();
+    if (baudRate > 0 && dataBits != 0 && stopBits != 0)
+        return link.serialDisConnectDrive();
+    return policy.disconnectWithoutLink;
+}
+
+int DriverFront::DestroyFree() { return link.DestroyFree(); }
+
+int DriverFront::getArea(QString address) { return policy.areaCodes[static_cast<int>(parseTagAddress(address).table)]; }
+
+int DriverFront::getAddr(QString address) { return offsetOf(address); }
+
+int DriverFront::getBytelen(DataType type, int count, int area)
+{
+    const int registerArea = policy.areaCodes[static_cast<int>(Table::InputRegisters)];
+    const int holdingArea = policy.areaCodes[static_cast<int>(Table::HoldingRegisters)];
+    return byteLength(type, count, area == registerArea || area == holdingArea);
+}
+
+int DriverFront::checkRequest(const TagAddress& tag, DataType type, int count, Direction direction) const
+{
+    const qint64 offset = tag.offset;
+    if (policy.offsetCheckedFirst && offset < 0)
+        return StatusBadAddress;
+    if (tag.table == Table::None)
+        return StatusBadArea;
+    if (count < (direction == Direction::Read ? policy.leastReadCount : 1))
+        return StatusBadCount;
+    // Wide types span several registers (or bits) per element: the span must stay inside the table too.
+    if (offset < 0 || !requestWithinTable(offset, kindOf(tag.table), direction, type, count))
+        return StatusBadAddress;
+    if (type == NoType)
+        return StatusTypeNotHandled;
+    return StatusInitial;
+}
+
+CLabelVariable DriverFront::ReadVariable(QString address, DataType type) { return ReadVariable(address, type, 1); }
+
+CLabelVariable DriverFront::ReadVariable(QString address, DataType type, int count)
+{
+    const TagAddress tag = parseTagAddress(address);
+    const int refused = checkRequest(tag, type, count, Direction::Read);
+    const int offset = static_cast<int>(tag.offset);
+    CLabelVariable record;
+    if (refused != StatusInitial) {
+        record.timestamp = QDateTime::currentDateTime();
+        record.status = refused;
+    } else {
+        switch (tag.table) {
+        case Table::Coils: record = Read_0x(offset, type, count, address); break;
+        case Table::DiscreteInputs: record = Read_1x(offset, type, count, address); break;
+        case Table::InputRegisters: record = Read_3x(offset, type, count, address); break;
+        case Table::HoldingRegisters: record = Read_4x(offset, type, count, address); break;
+        case Table::None: break; // refused above
+        }
+    }
+    record.address = address;
+    record.count = count;
+    record.type = type;
+    return record;
+}
+
+CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabelVariable values)
+{
+    return WriteVariable(address, type, values, 1);
+}
+
+// Writes go to coils and holding registers only. A write refused here keeps the host's record,
+// stamped with the refusal's time or not as the policy says.
+CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabelVariable values, int count)
+{
+    const TagAddress tag = parseTagAddress(address);
+    int refused = checkRequest(tag, type, count, Direction::Write);
+    const int offset = static_cast<int>(tag.offset);
+    CLabelVariable record;
+    if (refused == StatusInitial && tag.table == Table::Coils) {
+        record = Write_0x(offset, type, std::move(values), count);
+    } else if (refused == StatusInitial && tag.table == Table::HoldingRegisters) {
+        record = Write_4x(offset, type, std::move(values), count);
+    } else {
+        record = takeRecord(std::move(values));
+        if (policy.refusalTime == RefusalTime::Now)
+            record.timestamp = QDateTime::currentDateTime();
+        record.status = refused != StatusInitial ? refused : StatusReadOnly;
+    }
+    record.address = address;
+    record.count = count;
+    record.type = type;
+    return record;
+}
+
+CLabelVariable DriverFront::Read_0x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
+        return link.ReadCoils0x(stationId, offset, bits, address, reply);
+    });
+}
+
+CLabelVariable DriverFront::Read_1x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
+        return link.ReadDiscreteInputs1x(stationId, offset, bits, address, reply);
+    });
+}
+
+CLabelVariable DriverFront::Read_3x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
+        return link.ReadInputRegisters3x(stationId, offset, bytes, address, reply);
+    });
+}
+
+CLabelVariable DriverFront::Read_4x(int offset, DataType type, int count, QString address)
+{
+    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
+        return link.ReadHoldingRegisters4x(stationId, offset, bytes, address, reply);
+    });
+}
+
+CLabelVariable DriverFront::Write_0x(int offset, DataType type, CLabelVariable&& values, int count)
+{
+    return planWrite(AreaKind::Bits, type, std::move(values), count, policy.registerTypes, policy.refusalTime,
+                     [&](int coils, QByteArray& data) {
+                         return link.WriteCoils0x(stationId, offset, coils, std::move(data));
+                     });
+}
+
+CLabelVariable DriverFront::Write_4x(int offset, DataType type, CLabelVariable&& values, int count)
+{
+    return planWrite(AreaKind::Registers, type, std::move(values), count, policy.registerTypes, policy.refusalTime,
+                     [&](int bytes, QByteArray& data) {
+                         return link.WriteHoldingRegisters4x(stationId, offset, bytes, std::move(data));
+                     });
+}
+
+} // namespace vane::modbus
