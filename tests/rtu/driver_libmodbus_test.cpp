@@ -6,6 +6,7 @@
 #include "tests/support/libmodbus_rtu_peer.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/posix_util.h"
 
 #include <QSerialPort>
 
@@ -309,20 +310,24 @@ TEST(SerivanePerExchange, PortWithAColonIsOpenedOnlyAroundEachExchange)
     peer.setHoldingRegisters(0, {11, 12, 13});
     Serivane driver;
     ASSERT_EQ(driver.ConnectDrive(QString::fromStdString(pty.pathB()) + ":x,9600,8,1,N"), 0);
-    ASSERT_NE(driver.link.serialPort(), nullptr);
-    EXPECT_FALSE(driver.link.serialPort()->isOpen());
+    // The driver holds its end of the line open only while an exchange runs.
+    EXPECT_EQ(descriptorsOpenOn(pty.pathB()), 0);
     for (int i = 0; i < 3; ++i) {
         CLabelVariable value = driver.ReadVariable(QStringLiteral("4x%1").arg(i), UInt16, 1);
         ASSERT_EQ(value.status, 0);
         EXPECT_EQ(value.atUInt16(0), 11 + i);
-        EXPECT_FALSE(driver.link.serialPort()->isOpen());
+        EXPECT_EQ(descriptorsOpenOn(pty.pathB()), 0);
     }
     EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x5"), Int16, recordOf(QList<short>{-5}), 1).status, 0);
     EXPECT_EQ(peer.holdingRegister(5), 0xFFFB);
-    EXPECT_FALSE(driver.link.serialPort()->isOpen());
+    EXPECT_EQ(descriptorsOpenOn(pty.pathB()), 0);
     EXPECT_EQ(driver.DisConnectDrive(), 0);
+    // The transport is released: a read finds none and sends nothing.
     EXPECT_EQ(driver.DestroyFree(), 0);
-    EXPECT_EQ(driver.link.serialPort(), nullptr);
+    EXPECT_EQ(driver.DestroyFree(), 1);
+    const int requests = peer.requestCount();
+    EXPECT_EQ(driver.ReadVariable(QStringLiteral("4x0"), UInt16, 1).status, 9);
+    EXPECT_EQ(peer.requestCount(), requests);
 }
 
 } // namespace
