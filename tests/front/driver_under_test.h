@@ -9,6 +9,8 @@
 using Driver = Netvane;
 // Test suites compiled for both drivers carry the driver's name, so CTest keeps them apart.
 #define DRIVER_TEST(suite, name) TEST(Netvane##suite, name)
+#define DRIVER_TEST_F(fixture, name) TEST_F(Netvane##fixture, name)
+#define DRIVER_NAMED(name) Netvane##name
 struct DriverFacts {
     static constexpr const char* className = "Netvane";
     static constexpr const char* driveName = "modbusTcp";
@@ -32,6 +34,8 @@ struct DriverFacts {
 #include "rtu/Serivane.h"
 using Driver = Serivane;
 #define DRIVER_TEST(suite, name) TEST(Serivane##suite, name)
+#define DRIVER_TEST_F(fixture, name) TEST_F(Serivane##fixture, name)
+#define DRIVER_NAMED(name) Serivane##name
 struct DriverFacts {
     static constexpr const char* className = "Serivane";
     static constexpr const char* driveName = "modbusRtu";
