@@ -5,7 +5,6 @@
 #include "rtu/Serivane.h"
 #include "tests/support/libmodbus_rtu_peer.h"
 #include "tests/support/pty_pair.h"
-#include "tests/support/transaction_result.h"
 
 namespace {
 

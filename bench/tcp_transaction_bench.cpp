@@ -3,7 +3,6 @@
 
 #include "tcp/Netvane.h"
 #include "tests/support/libmodbus_tcp_peer.h"
-#include "tests/support/transaction_result.h"
 
 namespace {
 

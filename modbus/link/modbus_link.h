@@ -41,21 +41,6 @@ public:
 
     bool debugFlag = false;
 
-    // The transport's Qt objects, null when the link's transport is of the other kind.
-    QTcpSocket* tcpSocket() const { return transport.tcpSocket(); }
-    QSerialPort* serialPort() const { return transport.serialPort(); }
-    QTimer* frameTimer() const { return transport.frameTimer(); }
-    bool opensPerExchange() const { return perExchange; }
-    int lastStationId() const { return lastStation; }
-    const QHostAddress& peerAddress() const { return peer; }
-    int peerPort() const { return port; }
-    // Bytes that arrived between exchanges; the next exchange discards them.
-    QByteArray receivedBetweenExchanges() const { return transport.get() ? transport.get()->unasked() : QByteArray(); }
-
-    // `perExchange` opens the port only around each exchange, from then on.
-    int connectSerial(const QString& portName, int baudRate, int dataBits, int stopBits, const QString& parity,
-                      bool perExchange);
-
 protected:
     // A usable transport is there: a socket notices here a peer gone since the last call.
     bool linked();

@@ -3,7 +3,6 @@
 
 #include "codecs/type_codecs.h"
 #include "driver_under_test.h"
-#include "tests/support/transaction_result.h"
 
 namespace {
 

@@ -7,7 +7,13 @@
 #include <memory>
 
 #include "driver_under_test.h"
-#include "tests/support/transaction_result.h"
+#include "front_wire.h"
+#include "tests/support/log_capture.h"
+
+using fronttest::socketDevice;
+using fronttest::socketForm;
+using fronttest::stationOf;
+using vanetest::LogCapture;
 
 namespace {
 
@@ -41,6 +47,14 @@ public:
     int lastCount = -1;
 };
 
+// The request and answer dumps one read of a connected driver writes to the log.
+QStringList debugLinesOfARead(CDriveBaseClass* driver)
+{
+    LogCapture log;
+    EXPECT_EQ(driver->ReadVariable(QStringLiteral("4x3"), UInt16, 1).status, 0);
+    return log.debugLines();
+}
+
 } // namespace
 
 DRIVER_TEST(PluginEntry, EachCallGivesANewDriverThroughItsInterfaceSubObject)
@@ -56,10 +70,14 @@ DRIVER_TEST(PluginEntry, EachCallGivesANewDriverThroughItsInterfaceSubObject)
         EXPECT_GT(interface, start);
         EXPECT_LT(interface, start + sizeof(Driver));
     }
-    // Two drivers, two links.
+    // Two drivers, two links: debugging one leaves the other quiet.
+    const auto device = socketDevice();
+    ASSERT_TRUE(device->isReady());
+    ASSERT_EQ(first.iface->ConnectDrive(socketForm(*device)), 0);
+    ASSERT_EQ(second.iface->ConnectDrive(socketForm(*device)), 0);
     first.iface->DebugCmd(StartDebug);
-    EXPECT_TRUE(first.driver()->link.debugFlag);
-    EXPECT_FALSE(second.driver()->link.debugFlag);
+    EXPECT_EQ(debugLinesOfARead(first.iface).size(), 2);
+    EXPECT_TRUE(debugLinesOfARead(second.iface).isEmpty());
 }
 
 DRIVER_TEST(PluginEntry, MetaCastAnswersTheClassNameTheInterfaceAndQObject)
@@ -91,40 +109,62 @@ DRIVER_TEST(DriverIdentity, BuildInformationHasAValidDateAndTime)
     EXPECT_EQ(other.iface->DebugCmd(BuildTime), text);
 }
 
-DRIVER_TEST(DebugCommands, SwitchTheLinksDebugFlag)
+// Debugging shows each request and its answer in the log, as debug lines; nothing otherwise.
+DRIVER_TEST(DebugCommands, SwitchTheRequestAndAnswerDumps)
 {
+    const auto device = socketDevice();
+    ASSERT_TRUE(device->isReady());
     HostDriver host;
-    EXPECT_FALSE(host.driver()->link.debugFlag);
+    ASSERT_EQ(host.iface->ConnectDrive(socketForm(*device)), 0);
+    EXPECT_TRUE(debugLinesOfARead(host.iface).isEmpty());
     EXPECT_EQ(host.iface->DebugCmd(StartDebug), QStringLiteral("StartDebug"));
     EXPECT_EQ(host.iface->DebugCmd(StartDebug), QStringLiteral("StartDebug"));
-    EXPECT_TRUE(host.driver()->link.debugFlag);
+    const QStringList dumps = debugLinesOfARead(host.iface);
+    ASSERT_EQ(dumps.size(), 2);
+    const QString frameMark = QStringLiteral("msg : ");
+    EXPECT_TRUE(dumps[0].endsWith(frameMark + QString::fromLatin1(device->lastRequest().toHex()))) << dumps[0].toStdString();
+    EXPECT_TRUE(dumps[1].endsWith(frameMark + QString::fromLatin1(fronttest::patternAnswer(device->lastRequest()).toHex())))
+        << dumps[1].toStdString();
     EXPECT_EQ(host.iface->DebugCmd(StopDebug), QStringLiteral("StopDebug"));
     EXPECT_EQ(host.iface->DebugCmd(StopDebug), QStringLiteral("StopDebug"));
-    EXPECT_FALSE(host.driver()->link.debugFlag);
+    EXPECT_TRUE(debugLinesOfARead(host.iface).isEmpty());
 }
 
 DRIVER_TEST(DebugCommands, UnknownCommandsGiveANullTextAndChangeNothing)
 {
+    const auto device = socketDevice();
+    ASSERT_TRUE(device->isReady());
     HostDriver host;
+    ASSERT_EQ(host.iface->ConnectDrive(socketForm(*device)), 0);
     host.iface->DebugCmd(StartDebug);
     for (const int command : {4, -1, 1000}) {
         SCOPED_TRACE(command);
         EXPECT_TRUE(host.iface->DebugCmd(static_cast<EDebugCmdType>(command)).isNull());
-        EXPECT_TRUE(host.driver()->link.debugFlag);
+        EXPECT_EQ(debugLinesOfARead(host.iface).size(), 2);
     }
 }
 
+// The station number goes into every request that follows, as the unit identifier or address.
 DRIVER_TEST(StationNumber, ParsedAsUnsignedDecimal)
 {
+    const auto device = socketDevice();
+    ASSERT_TRUE(device->isReady());
     HostDriver host;
-    EXPECT_EQ(host.driver()->stationId, 1);
+    ASSERT_EQ(host.iface->ConnectDrive(socketForm(*device)), 0);
+    const auto stationOfARead = [&] {
+        host.iface->ReadVariable(QStringLiteral("4x0"), UInt16, 1);
+        return stationOf(device->lastRequest());
+    };
+    EXPECT_EQ(stationOfARead(), 1);
     EXPECT_EQ(host.iface->SetConnectPar(QStringLiteral("17")), 17);
-    EXPECT_EQ(host.driver()->stationId, 17);
+    EXPECT_EQ(stationOfARead(), 17);
     EXPECT_EQ(host.iface->SetConnectPar(QStringLiteral("abc")), 0);
-    EXPECT_EQ(host.driver()->stationId, 0);
+    EXPECT_EQ(stationOfARead(), 0);
     EXPECT_EQ(host.iface->SetConnectPar(QStringLiteral("0x11")), 0);
     EXPECT_EQ(host.iface->SetConnectPar(QStringLiteral("-3")), 0);
     EXPECT_EQ(host.iface->SetConnectPar(QStringLiteral("247")), 247);
+    EXPECT_EQ(stationOfARead(), 247);
+    EXPECT_EQ(device->requestCount(), 4);
 }
 
 DRIVER_TEST(NewDriver, NamesNoLinkAndHoldsNoTransport)

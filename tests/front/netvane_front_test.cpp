@@ -1,5 +1,5 @@
-// The TCP driver front: request checks in their order, and the connection-parameter string.
-// Nothing here opens a socket or a port: refused strings never reach the link.
+// The TCP driver front: its request checks in their order (offset, area, count, range, type),
+// with every write stamped on entry. Nothing here opens a socket or a port.
 #include <gtest/gtest.h>
 
 #include "request_table.h"
@@ -75,95 +75,4 @@ TEST(NetvaneRequestChecks, ShortWriteDataIsRefusedBeforeTheLink)
     EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x0"), Int16, ints, 1).status, 2);
     EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x0"), Float_CDAB, CLabelVariable(), 1).status, 2);
     EXPECT_EQ(driver.WriteVariable(QStringLiteral("4x0"), Bool, shortsToWrite(1), 1).status, 2);
-}
-
-TEST(NetvaneConnectDrive, NeitherCommaNorColon)
-{
-    Driver driver;
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10")), -4);
-    EXPECT_EQ(driver.ConnectDrive(QString()), -4);
-    EXPECT_EQ(driver.tcpPort, 0);
-    EXPECT_TRUE(driver.hostAddress.isEmpty());
-    EXPECT_TRUE(driver.portName.isEmpty());
-}
-
-TEST(NetvaneConnectDrive, SocketFormIsStoredBeforeItIsChecked)
-{
-    Driver driver;
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(":502")), -1);
-    EXPECT_TRUE(driver.hostAddress.isEmpty());
-    EXPECT_EQ(driver.tcpPort, 502);
-
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10:")), -1);
-    EXPECT_EQ(driver.hostAddress, QStringLiteral("192.168.1.10"));
-    EXPECT_EQ(driver.tcpPort, 0);
-
-    // Further colon-separated parts are ignored.
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(":1502:7")), -1);
-    EXPECT_EQ(driver.tcpPort, 1502);
-
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("10.0.0.1:port")), -1);
-    EXPECT_EQ(driver.hostAddress, QStringLiteral("10.0.0.1"));
-    EXPECT_EQ(driver.tcpPort, 0);
-}
-
-TEST(NetvaneConnectDrive, SerialFormIsStoredBeforeItIsChecked)
-{
-    Driver driver;
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(",9600,8,1,N")), -1);
-    EXPECT_TRUE(driver.portName.isEmpty());
-    EXPECT_EQ(driver.baudRate, 9600);
-    EXPECT_EQ(driver.dataBits, 8);
-    EXPECT_EQ(driver.stopBits, 1);
-    EXPECT_EQ(driver.parity, QStringLiteral("N"));
-
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,0,8,1,E")), -1);
-    EXPECT_EQ(driver.portName, QStringLiteral("COM1"));
-    EXPECT_EQ(driver.baudRate, 0);
-    EXPECT_EQ(driver.parity, QStringLiteral("E"));
-
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,9600,0,1,N")), -1);
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,9600,8,0,N")), -1);
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,fast")), -1);
-    EXPECT_EQ(driver.dataBits, 0);
-    EXPECT_EQ(driver.parity, QStringLiteral("fast"));
-
-    // A comma makes it serial, colon or not.
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("127.0.0.1:502,0")), -1);
-    EXPECT_EQ(driver.portName, QStringLiteral("127.0.0.1:502"));
-    EXPECT_EQ(driver.tcpPort, 0);
-    EXPECT_TRUE(driver.hostAddress.isEmpty());
-}
-
-TEST(NetvaneConnectDrive, EachFormKeepsTheOthersParameters)
-{
-    Driver driver;
-    driver.ConnectDrive(QStringLiteral(":502"));
-    driver.ConnectDrive(QStringLiteral(",19200,7,2,O"));
-    EXPECT_EQ(driver.tcpPort, 502);
-    EXPECT_EQ(driver.baudRate, 19200);
-    driver.ConnectDrive(QStringLiteral("192.168.1.10:"));
-    EXPECT_EQ(driver.baudRate, 19200);
-    EXPECT_EQ(driver.stopBits, 2);
-}
-
-TEST(NetvaneDisConnectDrive, PicksTheLinkTheParametersName)
-{
-    Driver serial;
-    serial.ConnectDrive(QStringLiteral(",9600,8,1,N"));
-    // Serial parameters name the serial link, whose port was never opened.
-    EXPECT_EQ(serial.DisConnectDrive(), -1);
-
-    Driver socket;
-    socket.ConnectDrive(QStringLiteral(":502"));
-    socket.ConnectDrive(QStringLiteral(",9600,8,1,N"));
-    // Socket parameters win; no socket was ever made.
-    EXPECT_EQ(socket.DisConnectDrive(), 1);
-}
-
-TEST(NetvaneExtras, OutsideTheInterfaceDoNothing)
-{
-    Driver driver;
-    EXPECT_EQ(driver.SetDrivePar(QStringLiteral("x"), QVariant(1)), 0);
-    EXPECT_EQ(driver.DestroyFree1(), 0);
 }

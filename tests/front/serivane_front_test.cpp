@@ -1,9 +1,14 @@
 // The RTU driver front: its own check order (area, count, address, type), the untouched
-// timestamp of refused writes, and its connection-parameter string with the port mode.
-// Nothing here opens a socket or a port: refused strings never reach the link.
+// timestamp of refused writes, and the port mode of its connection-parameter string.
 #include <gtest/gtest.h>
 
+#include "front_wire.h"
 #include "request_table.h"
+#include "tests/support/posix_util.h"
+#include "tests/support/pty_pair.h"
+
+using vanetest::descriptorsOpenOn;
+using vanetest::PtyPair;
 
 namespace {
 
@@ -83,85 +88,36 @@ TEST(SerivaneRequestChecks, ShortWriteDataIsRefusedBeforeTheLink)
     EXPECT_EQ(driver.WriteVariable(QStringLiteral("0x0"), Bool, toWrite(QList<bool>{true}), 2).status, 4);
 }
 
-TEST(SerivaneConnectDrive, NeitherCommaNorColon)
-{
-    Driver driver;
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10")), -4);
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("/dev/ttyS1")), -4);
-    EXPECT_EQ(driver.tcpPort, 0);
-    EXPECT_TRUE(driver.portName.isEmpty());
-}
-
-TEST(SerivaneConnectDrive, SocketPortIsAllTextAfterTheFirstColon)
-{
-    Driver driver;
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(":502")), -1);
-    EXPECT_TRUE(driver.hostAddress.isEmpty());
-    EXPECT_EQ(driver.tcpPort, 502);
-
-    // "502:7" does not convert: the port is 0 and nothing is connected.
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10:502:7")), -1);
-    EXPECT_EQ(driver.hostAddress, QStringLiteral("192.168.1.10"));
-    EXPECT_EQ(driver.tcpPort, 0);
-
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("192.168.1.10:")), -1);
-    EXPECT_EQ(driver.tcpPort, 0);
-}
-
-TEST(SerivaneConnectDrive, SerialFormIsStoredBeforeItIsChecked)
-{
-    Driver driver;
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral(",9600,8,1,N")), -1);
-    EXPECT_TRUE(driver.portName.isEmpty());
-    EXPECT_EQ(driver.baudRate, 9600);
-    EXPECT_EQ(driver.dataBits, 8);
-    EXPECT_EQ(driver.stopBits, 1);
-    EXPECT_EQ(driver.parity, QStringLiteral("N"));
-
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,0")), -1);
-    EXPECT_EQ(driver.portName, QStringLiteral("COM1"));
-    EXPECT_EQ(driver.stopBits, 0);
-    EXPECT_EQ(driver.parity, QStringLiteral("0"));
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,9600,0,1,N")), -1);
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,9600,8,0,N")), -1);
-}
-
+// "port:anything" opens the port only around each exchange, from then on: a later form without
+// the colon, a refused form and DestroyFree all keep it so.
 TEST(SerivaneConnectDrive, AColonInThePortFieldSwitchesToPerExchangeOpeningForGood)
 {
+    PtyPair pty;
+    ASSERT_TRUE(pty.isReady());
+    const auto device = fronttest::serialDevice(pty.pathA());
+    ASSERT_TRUE(device->isReady());
+    const auto readOne = [](Driver& driver) { return driver.ReadVariable(QStringLiteral("4x0"), UInt16, 1).status; };
+
+    Driver plain;
+    EXPECT_EQ(plain.ConnectDrive(QStringLiteral("COM3,0,8,1,N")), -1);
+    ASSERT_EQ(plain.ConnectDrive(fronttest::serialForm(pty.pathB())), 0);
+    EXPECT_EQ(readOne(plain), 0);
+    EXPECT_EQ(descriptorsOpenOn(pty.pathB()), 1);
+    EXPECT_EQ(plain.DestroyFree(), 0);
+
     Driver driver;
-    EXPECT_TRUE(driver.portMode.isNull());
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM3,0,8,1,N")), -1);
-    EXPECT_TRUE(driver.portMode.isNull());
-
     EXPECT_EQ(driver.ConnectDrive(QStringLiteral("/dev/ttyS1:x,0,8,1,N")), -1);
-    EXPECT_EQ(driver.portName, QStringLiteral("/dev/ttyS1"));
-    EXPECT_EQ(driver.portMode, QStringLiteral("s"));
-
-    EXPECT_EQ(driver.ConnectDrive(QStringLiteral("COM1,0,8,1,N")), -1);
-    EXPECT_EQ(driver.portName, QStringLiteral("COM1"));
-    EXPECT_EQ(driver.portMode, QStringLiteral("s"));
-
     // An empty name before the colon is still an empty port name.
     EXPECT_EQ(driver.ConnectDrive(QStringLiteral(":x,9600,8,1,N")), -1);
-    EXPECT_TRUE(driver.portName.isEmpty());
+    EXPECT_EQ(driver.DisConnectDrive(), 0);
+    ASSERT_EQ(driver.ConnectDrive(fronttest::serialForm(pty.pathB())), 0);
+    EXPECT_EQ(descriptorsOpenOn(pty.pathB()), 0);
+    EXPECT_EQ(readOne(driver), 0);
+    EXPECT_EQ(descriptorsOpenOn(pty.pathB()), 0);
 
     driver.DestroyFree();
-    EXPECT_EQ(driver.portMode, QStringLiteral("s"));
-}
-
-TEST(SerivaneDisConnectDrive, PicksTheLinkTheParametersName)
-{
-    Driver serial;
-    serial.ConnectDrive(QStringLiteral(",9600,8,1,N"));
-    // The serial disconnect of this link answers 0 even with no port.
-    EXPECT_EQ(serial.DisConnectDrive(), 0);
-
-    Driver socket;
-    socket.ConnectDrive(QStringLiteral(":502"));
-    socket.ConnectDrive(QStringLiteral(",9600,8,1,N"));
-    EXPECT_EQ(socket.DisConnectDrive(), 1);
-
-    Driver halfSerial;
-    halfSerial.ConnectDrive(QStringLiteral(",9600,0,1,N"));
-    EXPECT_EQ(halfSerial.DisConnectDrive(), 1);
+    ASSERT_EQ(driver.ConnectDrive(fronttest::serialForm(pty.pathB())), 0);
+    EXPECT_EQ(readOne(driver), 0);
+    EXPECT_EQ(descriptorsOpenOn(pty.pathB()), 0);
+    EXPECT_EQ(device->requestCount(), 3);
 }

@@ -2,8 +2,6 @@
 // requests, and a serial line takes a request only once it has fallen quiet.
 #include <gtest/gtest.h>
 
-#include <QSerialPort>
-
 #include <poll.h>
 
 #include <memory>
@@ -11,24 +9,20 @@
 #include <vector>
 
 #include "driver_under_test.h"
+#include "front_wire.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/posix_util.h"
 #include "tests/support/pty_pair.h"
+#include "tests/support/result_code.h"
 #include "tests/support/slow_pty_relay.h"
-#include "tests/support/transaction_result.h"
 
 using namespace vanetest;
+using fronttest::patternAnswer;
+using fronttest::patternReplies;
 
 namespace {
-
-QByteArray patternAnswer(const QByteArray& request)
-{
-    return DriverFacts::framing == Framing::Mbap ? mbapPatternAnswer(request) : rtuPatternAnswer(request);
-}
-
-Replies patternReplies(const QByteArray& request) { return {Reply::send(patternAnswer(request))}; }
 
 // Reads 4x<offset>; a read that succeeds must bring the device's value.
 int readRegister(Driver& driver, int offset)
@@ -102,7 +96,9 @@ DRIVER_TEST(Transports, ASerialRequestWaitsUntilTheTailOfALateAnswerHasPassed)
     // About 90 bytes, 0.75 s on the wire.
     EXPECT_EQ(driver.ReadVariable(QStringLiteral("4x0"), UInt16, 40).status, 8);
     // The next request is due while the late answer trickles in.
-    pollfd port{static_cast<int>(driver.link.serialPort()->handle()), POLLIN, 0};
+    const int driversEnd = descriptorOpenOn(line.pathB());
+    ASSERT_NE(driversEnd, -1);
+    pollfd port{driversEnd, POLLIN, 0};
     ASSERT_EQ(::poll(&port, 1, 3000), 1);
     EXPECT_EQ(readRegister(driver, 7), 0);
     EXPECT_EQ(readRegister(driver, 8), 0);
@@ -122,9 +118,8 @@ DRIVER_TEST(Transports, AReadsDataStaysItsHoldersWhileTheNextAnswersCome)
 {
     const auto device = FakeDevice::listenTcp(DriverFacts::framing, patternReplies);
     ASSERT_TRUE(device->isReady());
-    Driver driver;
-    driver.SetConnectPar(QStringLiteral("1"));
-    ASSERT_EQ(driver.ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(device->port())), 0);
+    DriverFacts::Link link;
+    ASSERT_EQ(code(link.EthConnectDrive(QStringLiteral("127.0.0.1"), device->port())), 0);
     const auto registers = [](int from, int count) {
         QByteArray bytes;
         for (int offset = from; offset < from + count; ++offset)
@@ -132,11 +127,11 @@ DRIVER_TEST(Transports, AReadsDataStaysItsHoldersWhileTheNextAnswersCome)
         return bytes;
     };
     QByteArray first;
-    ASSERT_EQ(driver.link.ReadHoldingRegisters4x(1, 0, 8, QStringLiteral("0"), &first), 0);
+    ASSERT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 8, QStringLiteral("0"), &first)), 0);
     EXPECT_EQ(first, registers(0, 4));
     for (int offset : {100, 200}) {
         QByteArray next;
-        ASSERT_EQ(driver.link.ReadHoldingRegisters4x(1, offset, 8, QStringLiteral("0"), &next), 0);
+        ASSERT_EQ(code(link.ReadHoldingRegisters4x(1, offset, 8, QStringLiteral("0"), &next)), 0);
         EXPECT_EQ(next, registers(offset, 4));
         EXPECT_EQ(first, registers(0, 4));
     }

@@ -22,7 +22,6 @@ constexpr int kHeader = 7; // MBAP header before the function code
 constexpr int kTrailer = 0;
 #elif defined(FUZZ_SERIVANE)
 #include "rtu/Serivane.h"
-#include "tests/support/transaction_result.h"
 using Driver = Serivane;
 constexpr int kHeader = 1; // station address
 constexpr int kTrailer = 2; // CRC

@@ -7,7 +7,6 @@
 #include "tests/support/pattern_answers.h"
 #include "tests/support/posix_util.h"
 #include "tests/support/pty_pair.h"
-#include "tests/support/transaction_result.h"
 
 #include <gtest/gtest.h>
 

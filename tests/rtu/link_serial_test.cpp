@@ -4,11 +4,13 @@
 
 #include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/link_objects.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
+#include "tests/support/posix_util.h"
 #include "tests/support/pty_pair.h"
-#include "tests/support/transaction_result.h"
+#include "tests/support/result_code.h"
 
 #include <QElapsedTimer>
 #include <QMetaMethod>
@@ -17,6 +19,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <poll.h>
 
 #include <memory>
 #include <mutex>
@@ -39,14 +43,21 @@ protected:
     }
 
     QString port() const { return QString::fromStdString(pty.pathB()); }
+    // How often this process holds the link's end of the line open.
+    int openEnds() const { return vanetest::descriptorsOpenOn(pty.pathB()); }
+    static bool readable(int fd)
+    {
+        pollfd waiting{fd, POLLIN, 0};
+        return ::poll(&waiting, 1, 0) == 1;
+    }
     int readOneRegister(int offset = 0)
     {
         QByteArray out;
-        const auto result = link.ReadHoldingRegisters4x(1, offset, 2, "4x", &out);
+        const int result = code(link.ReadHoldingRegisters4x(1, offset, 2, "4x", &out));
         if (result == 0) {
             EXPECT_EQ(out, registerBytes({patternRegister(offset)}));
         }
-        return static_cast<int>(result);
+        return result;
     }
 
     PtyPair pty;
@@ -56,30 +67,29 @@ protected:
 
 TEST_F(RtuSerialLink, EmptyOpenModeOpensAtConnectAndStaysOpen)
 {
-    EXPECT_EQ(link.Connection_status(), -3);
+    EXPECT_EQ(code(link.Connection_status()), -3);
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    ASSERT_NE(link.serialPort(), nullptr);
-    EXPECT_TRUE(link.serialPort()->isOpen());
-    EXPECT_EQ(link.serialPort()->parent(), &link);
-    ASSERT_NE(link.frameTimer(), nullptr);
-    EXPECT_FALSE(link.frameTimer()->isSingleShot());
-    EXPECT_EQ(link.frameTimer()->parent(), &link);
-    EXPECT_FALSE(link.opensPerExchange());
-    EXPECT_EQ(link.Connection_status(), 0);
+    QSerialPort* const portObject = serialPortOf(link);
+    ASSERT_NE(portObject, nullptr);
+    EXPECT_TRUE(portObject->isOpen());
+    QTimer* const timer = frameTimerOf(link);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_FALSE(timer->isSingleShot());
+    EXPECT_EQ(code(link.Connection_status()), 0);
     EXPECT_EQ(readOneRegister(3), 0);
     EXPECT_EQ(readOneRegister(4), 0);
-    EXPECT_TRUE(link.serialPort()->isOpen());
+    EXPECT_TRUE(portObject->isOpen());
+    EXPECT_EQ(openEnds(), 1);
 
     // A second connect reuses the objects.
-    QSerialPort* const portObject = link.serialPort();
-    QTimer* const timer = link.frameTimer();
     ASSERT_EQ(link.serialConnectDrive(port(), 19200, 8, 1, "N", ""), 0);
-    EXPECT_EQ(link.serialPort(), portObject);
-    EXPECT_EQ(link.frameTimer(), timer);
+    EXPECT_EQ(link.findChildren<QSerialPort*>(), QList<QSerialPort*>{portObject});
+    EXPECT_EQ(frameTimerOf(link), timer);
     EXPECT_EQ(readOneRegister(5), 0);
 
     EXPECT_EQ(link.serialDisConnectDrive(), 0);
-    EXPECT_FALSE(link.serialPort()->isOpen());
+    EXPECT_FALSE(portObject->isOpen());
+    EXPECT_EQ(openEnds(), 0);
     EXPECT_EQ(link.serialDisConnectDrive(), 0);
     EXPECT_EQ(device->requestCount(), 3);
 }
@@ -87,28 +97,26 @@ TEST_F(RtuSerialLink, EmptyOpenModeOpensAtConnectAndStaysOpen)
 TEST_F(RtuSerialLink, OpenModeOpensThePortAroundEachExchangeOnly)
 {
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", "s"), 0);
-    EXPECT_TRUE(link.opensPerExchange());
-    EXPECT_FALSE(link.serialPort()->isOpen());
-    ASSERT_NE(link.frameTimer(), nullptr);
+    EXPECT_EQ(openEnds(), 0);
+    ASSERT_NE(frameTimerOf(link), nullptr);
     for (int offset = 0; offset < 3; ++offset) {
         EXPECT_EQ(readOneRegister(offset), 0);
-        EXPECT_FALSE(link.serialPort()->isOpen());
+        EXPECT_EQ(openEnds(), 0);
     }
     // A failed exchange closes it too.
     device->setHandler([](const QByteArray&) { return Replies(); });
     EXPECT_EQ(readOneRegister(), -2);
-    EXPECT_FALSE(link.serialPort()->isOpen());
+    EXPECT_EQ(openEnds(), 0);
 
     // An empty open mode later opens the port at once, but the stored mode still closes it
     // after the next exchange and opens it around every later one.
     device->setHandler([](const QByteArray& request) { return Replies{Reply::send(rtuPatternAnswer(request))}; });
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    EXPECT_TRUE(link.serialPort()->isOpen());
-    EXPECT_TRUE(link.opensPerExchange());
+    EXPECT_EQ(openEnds(), 1);
     EXPECT_EQ(readOneRegister(7), 0);
-    EXPECT_FALSE(link.serialPort()->isOpen());
+    EXPECT_EQ(openEnds(), 0);
     EXPECT_EQ(readOneRegister(8), 0);
-    EXPECT_FALSE(link.serialPort()->isOpen());
+    EXPECT_EQ(openEnds(), 0);
     EXPECT_EQ(device->requestCount(), 6);
 }
 
@@ -117,28 +125,28 @@ TEST_F(RtuSerialLink, APortThatCannotBeOpenedFailsQuietly)
     const QString missing = port() + QStringLiteral("-missing");
     LogCapture log;
     EXPECT_EQ(link.serialConnectDrive(missing, 9600, 8, 1, "N", ""), -1);
-    ASSERT_NE(link.serialPort(), nullptr);
+    ASSERT_NE(serialPortOf(link), nullptr);
     // A port object counts as a transport: the exchange runs and finds nothing.
-    EXPECT_EQ(link.Connection_status(), 0);
+    EXPECT_EQ(code(link.Connection_status()), 0);
     EXPECT_EQ(readOneRegister(), -2);
     QByteArray reply = hex("aa");
-    EXPECT_EQ(link.SendData(hex("010300000001840a"), reply, 50), -1);
+    EXPECT_EQ(code(link.SendData(hex("010300000001840a"), reply, 50)), -1);
     EXPECT_EQ(reply, hex("aa"));
     // Only our own warning, nothing from Qt about a closed device.
     EXPECT_EQ(log.warnings(), QStringList{QStringLiteral("lib[ModbusRTU]返回的报文长度为0 :0 ID=1 4x len = 2 msg : ")});
 
     // Per-exchange opening reports nothing at connect; each exchange fails to open.
     EXPECT_EQ(link.serialConnectDrive(missing, 9600, 8, 1, "N", "s"), 0);
-    ASSERT_NE(link.frameTimer(), nullptr);
-    EXPECT_EQ(link.SendData(hex("010300000001840a"), reply, 50), -1);
+    ASSERT_NE(frameTimerOf(link), nullptr);
+    EXPECT_EQ(code(link.SendData(hex("010300000001840a"), reply, 50)), -1);
 
     // The next connect that opens creates what is missing and works.
     CmdModbusRTU fresh;
     EXPECT_EQ(fresh.serialConnectDrive(missing, 9600, 8, 1, "N", ""), -1);
     EXPECT_EQ(fresh.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    EXPECT_NE(fresh.frameTimer(), nullptr);
+    EXPECT_NE(frameTimerOf(fresh), nullptr);
     QByteArray out;
-    EXPECT_EQ(fresh.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(fresh.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(device->requestCount(), 1);
 }
 
@@ -146,7 +154,8 @@ TEST_F(RtuSerialLink, APortThatCannotBeOpenedFailsQuietly)
 TEST_F(RtuSerialLink, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
 {
     ASSERT_EQ(link.serialConnectDrive(port(), 19200, 7, 2, "e", ""), 0);
-    QSerialPort& serial = *link.serialPort();
+    ASSERT_NE(serialPortOf(link), nullptr);
+    QSerialPort& serial = *serialPortOf(link);
     EXPECT_EQ(serial.baudRate(), 19200);
     EXPECT_EQ(serial.dataBits(), QSerialPort::Data7);
     EXPECT_EQ(serial.stopBits(), QSerialPort::TwoStop);
@@ -176,21 +185,26 @@ TEST_F(RtuSerialLink, BytesOutsideAnExchangeEndAfterAFrameGapAndAreDroppedByTheN
 {
     // 1200 baud, 8N1: 3.5 characters take 29.2 ms, longer than the configured 2 ms.
     ASSERT_EQ(link.serialConnectDrive(port(), 1200, 8, 1, "N", ""), 0);
+    QTimer* const timer = frameTimerOf(link);
+    ASSERT_NE(timer, nullptr);
+    const int end = vanetest::descriptorOpenOn(pty.pathB());
+    ASSERT_NE(end, -1);
+    // The bytes are taken in while the host runs its events; the gap timer ends them.
     device->push(hex("0a0b0c"));
-    // Only the gap timer moves received bytes into the buffer.
-    ASSERT_TRUE(processEventsUntil([&] { return link.receivedBetweenExchanges().size() == 3; }));
-    EXPECT_EQ(link.receivedBetweenExchanges(), hex("0a0b0c"));
-    EXPECT_EQ(link.frameTimer()->interval(), 30);
-    EXPECT_FALSE(link.frameTimer()->isActive());
+    ASSERT_TRUE(processEventsUntil([&] { return timer->isActive(); }));
+    EXPECT_EQ(timer->interval(), 30);
+    ASSERT_TRUE(processEventsUntil([&] { return !timer->isActive(); }));
+    EXPECT_FALSE(readable(end));
 
+    // The answer the next exchange gets is its own, without them in front.
     EXPECT_EQ(readOneRegister(9), 0);
-    EXPECT_TRUE(link.receivedBetweenExchanges().isEmpty());
+    EXPECT_EQ(readOneRegister(10), 0);
 
     // At 115200 baud 3.5 characters are shorter than the 2 ms a frame gap takes at the least.
     ASSERT_EQ(link.serialConnectDrive(port(), 115200, 8, 1, "N", ""), 0);
     device->push(hex("0d"));
-    ASSERT_TRUE(processEventsUntil([&] { return !link.receivedBetweenExchanges().isEmpty(); }));
-    EXPECT_EQ(link.frameTimer()->interval(), 2);
+    ASSERT_TRUE(processEventsUntil([&] { return timer->interval() == 2 && !timer->isActive(); }));
+    EXPECT_FALSE(readable(end));
 }
 
 // Another station on the line must see 3.5 quiet characters between an answer and the next
@@ -222,11 +236,11 @@ TEST_F(RtuSerialLink, SendDataWithoutAnAnswerAllowanceWritesButDoesNotLook)
 {
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
     QByteArray reply = hex("aa");
-    EXPECT_EQ(link.SendData(rtuRequest(1, readRequestPdu(3, 0, 1)), reply, 0), -1);
+    EXPECT_EQ(code(link.SendData(rtuRequest(1, readRequestPdu(3, 0, 1)), reply, 0)), -1);
     EXPECT_EQ(reply, hex("aa"));
     EXPECT_EQ(device->requestCount(), 1);
 
-    EXPECT_EQ(link.SendData(rtuRequest(1, readRequestPdu(3, 0, 1)), reply, 50), 0);
+    EXPECT_EQ(code(link.SendData(rtuRequest(1, readRequestPdu(3, 0, 1)), reply, 50)), 0);
     EXPECT_EQ(reply, hex("aa") + rtuPatternAnswer(rtuRequest(1, readRequestPdu(3, 0, 1))));
 
     // Determine_write alone exchanges too.
@@ -244,27 +258,30 @@ TEST_F(RtuSerialLink, ASocketConnectReplacesThePortAndDestroyFreeReleasesIt)
     EXPECT_EQ(empty.deleteSerialPort(), 0);
 
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    QPointer<QSerialPort> serial = link.serialPort();
-    QPointer<QTimer> timer = link.frameTimer();
+    QPointer<QSerialPort> serial = serialPortOf(link);
+    QPointer<QTimer> timer = frameTimerOf(link);
+    ASSERT_FALSE(serial.isNull());
+    ASSERT_FALSE(timer.isNull());
     // The socket takes the port's place even when it never connects.
     EXPECT_EQ(link.EthConnectDrive(QStringLiteral("not-an-address"), 502), -1);
-    ASSERT_NE(link.tcpSocket(), nullptr);
-    EXPECT_EQ(link.serialPort(), nullptr);
-    EXPECT_EQ(link.frameTimer(), nullptr);
+    ASSERT_NE(socketOf(link), nullptr);
+    EXPECT_EQ(serialPortOf(link), nullptr);
+    EXPECT_EQ(frameTimerOf(link), nullptr);
     EXPECT_TRUE(serial.isNull());
     EXPECT_TRUE(timer.isNull());
-    EXPECT_EQ(link.Connection_status(), -3);
+    EXPECT_EQ(openEnds(), 0);
+    EXPECT_EQ(code(link.Connection_status()), -3);
 
     EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(link.tcpSocket(), nullptr);
+    EXPECT_EQ(socketOf(link), nullptr);
     EXPECT_EQ(link.DestroyFree(), 1);
-    EXPECT_EQ(link.Connection_status(), -3);
+    EXPECT_EQ(code(link.Connection_status()), -3);
 
     // The pty end is free again: another link opens it and talks.
     CmdModbusRTU next;
     ASSERT_EQ(next.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
     QByteArray out;
-    EXPECT_EQ(next.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(next.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
 }
 
 TEST(RtuLinkShape, MetaObjectListsTheFourReceptionSlotsInOrder)

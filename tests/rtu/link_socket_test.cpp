@@ -4,10 +4,12 @@
 
 #include "tests/support/event_wait.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/link_objects.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
-#include "tests/support/transaction_result.h"
+#include "tests/support/posix_util.h"
+#include "tests/support/result_code.h"
 
 #include <QTcpServer>
 #include <QThread>
@@ -39,38 +41,37 @@ protected:
 TEST_F(RtuSocketLink, ConnectsWithoutNagleAndCarriesRtuFrames)
 {
     ASSERT_EQ(connect(), 0);
-    ASSERT_NE(link.tcpSocket(), nullptr);
-    EXPECT_EQ(link.tcpSocket()->parent(), &link);
-    EXPECT_EQ(link.peerPort(), device->port());
-    EXPECT_EQ(link.peerAddress().toString(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(link.tcpSocket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
-    EXPECT_EQ(link.Connection_status(), 0);
+    QTcpSocket* const socket = socketOf(link);
+    ASSERT_NE(socket, nullptr);
+    EXPECT_EQ(socket->peerPort(), device->port());
+    EXPECT_EQ(socket->peerAddress().toString(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(socketConnectedTo(device->port()), socket->socketDescriptor());
+    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    EXPECT_EQ(code(link.Connection_status()), 0);
 
     QByteArray out;
-    EXPECT_EQ(link.ReadInputRegisters3x(3, 10, 4, "3x10", &out), 0);
+    EXPECT_EQ(code(link.ReadInputRegisters3x(3, 10, 4, "3x10", &out)), 0);
     EXPECT_EQ(device->lastRequest(), rtuRequest(3, readRequestPdu(4, 10, 2)));
     EXPECT_EQ(out, registerBytes({patternRegister(10), patternRegister(11)}));
-    EXPECT_EQ(link.WriteHoldingRegisters4x(3, 1, 2, hex("0102")), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(3, 1, 2, hex("0102"))), 0);
 
     // Connecting again drops the old connection and reuses the socket object.
-    QTcpSocket* const socket = link.tcpSocket();
     ASSERT_EQ(connect(), 0);
-    EXPECT_EQ(link.tcpSocket(), socket);
+    EXPECT_EQ(link.findChildren<QTcpSocket*>(), QList<QTcpSocket*>{socket});
     ASSERT_TRUE(processEventsUntil([&] { return device->connectionCount() == 2 && device->openConnectionCount() == 1; }));
-    EXPECT_EQ(link.ReadInputRegisters3x(3, 10, 4, "3x10", &out), 0);
-    EXPECT_EQ(link.tcpSocket()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+    EXPECT_EQ(code(link.ReadInputRegisters3x(3, 10, 4, "3x10", &out)), 0);
+    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
 }
 
 TEST_F(RtuSocketLink, AddressTextThatIsNoNumericAddressIsRefusedSilently)
 {
     LogCapture log;
     EXPECT_EQ(link.EthConnectDrive(QStringLiteral("localhost"), device->port()), -1);
-    EXPECT_EQ(link.peerPort(), device->port());
-    EXPECT_NE(link.tcpSocket(), nullptr);
-    EXPECT_EQ(link.Connection_status(), -3);
+    EXPECT_NE(socketOf(link), nullptr);
+    EXPECT_EQ(code(link.Connection_status()), -3);
     EXPECT_TRUE(log.lines().empty());
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -3);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -3);
     EXPECT_EQ(device->connectionCount(), 0);
 }
 
@@ -81,7 +82,7 @@ TEST_F(RtuSocketLink, NobodyListeningGivesMinusThree)
     const quint16 unused = server.serverPort();
     server.close();
     EXPECT_EQ(link.EthConnectDrive(QStringLiteral("127.0.0.1"), unused), -3);
-    EXPECT_EQ(link.Connection_status(), -3);
+    EXPECT_EQ(code(link.Connection_status()), -3);
 }
 
 TEST_F(RtuSocketLink, AnswersInSeveralSegmentsAreCollectedWhole)
@@ -92,15 +93,15 @@ TEST_F(RtuSocketLink, AnswersInSeveralSegmentsAreCollectedWhole)
         return Replies{Reply::send(answer.left(1)), Reply::send(answer.mid(1, 4), 10), Reply::send(answer.mid(5), 10)};
     });
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 6, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 6, "4x0", &out)), 0);
     EXPECT_EQ(out, hex("a1a2a3a4a5a6"));
     // A late answer on the socket does not stand in for the next one.
     device->setHandler([](const QByteArray& request) { return Replies{Reply::send(rtuReadAnswer(request, hex("0bad")), 900)}; });
     out.clear();
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -2);
     processEventsUntil([] { return false; }, 600);
     device->setHandler(&patternReplies);
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(out, registerBytes({patternRegister(0)}));
 }
 
@@ -108,29 +109,29 @@ TEST_F(RtuSocketLink, PeerClosingIsReportedWithTheLastStationAndEndsTheTransport
 {
     ASSERT_EQ(connect(), 0);
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     // The device answers station 17's write, then hangs up.
     device->setHandler([](const QByteArray& request) {
         return Replies{Reply::send(rtuPatternAnswer(request)), Reply::closeConnection(20)};
     });
     LogCapture log;
-    EXPECT_EQ(link.WriteHoldingRegisters4x(17, 0, 2, hex("0001")), 0);
-    ASSERT_TRUE(processEventsUntil([&] { return link.tcpSocket()->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(17, 0, 2, hex("0001"))), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return socketOf(link)->state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(log.warnings(),
               QStringList{QStringLiteral("lib[ModbusRTU]127.0.0.1:%1 ID=17 QAbstractSocket::RemoteHostClosedError").arg(device->port())});
 
     // No reconnection: nothing is sent and nothing more is said.
     log.clear();
     const int requests = device->requestCount();
-    EXPECT_EQ(link.Connection_status(), -3);
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -3);
-    EXPECT_EQ(link.WriteCoils0x(1, 0, 1, hex("01")), -3);
+    EXPECT_EQ(code(link.Connection_status()), -3);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -3);
+    EXPECT_EQ(code(link.WriteCoils0x(1, 0, 1, hex("01"))), -3);
     EXPECT_EQ(device->requestCount(), requests);
     EXPECT_TRUE(log.lines().empty());
 
     // Until the host connects again.
     ASSERT_EQ(connect(), 0);
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
 }
 
 // A host that runs no event loop between its calls learns of the hang-up only at the next
@@ -142,7 +143,7 @@ TEST_F(RtuSocketLink, PeerGoneUnnoticedUntilTheNextRequestGivesNoTransport)
         return Replies{Reply::send(rtuPatternAnswer(request)), Reply::closeConnection(5)};
     });
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     ASSERT_TRUE(device->waitForRequests(1, 2000));
     for (int i = 0; i < 100 && device->openConnectionCount() > 0; ++i)
         QThread::msleep(10);
@@ -150,7 +151,7 @@ TEST_F(RtuSocketLink, PeerGoneUnnoticedUntilTheNextRequestGivesNoTransport)
 
     LogCapture log;
     const int requests = device->requestCount();
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -3);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -3);
     EXPECT_EQ(device->requestCount(), requests);
     ASSERT_EQ(log.warnings().size(), 1);
     EXPECT_TRUE(log.warnings().first().startsWith(QStringLiteral("lib[ModbusRTU]127.0.0.1:")));
@@ -161,16 +162,17 @@ TEST_F(RtuSocketLink, EveryDisconnectIsReportedEvenWithoutASocketError)
 {
     ASSERT_EQ(connect(), 0);
     QByteArray out;
-    EXPECT_EQ(link.ReadCoils0x(9, 0, 1, "0x0", &out), 0);
+    EXPECT_EQ(code(link.ReadCoils0x(9, 0, 1, "0x0", &out)), 0);
     LogCapture log;
     EXPECT_EQ(link.EthDisConnectDrive(), 0);
-    EXPECT_EQ(link.tcpSocket()->state(), QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(socketOf(link)->state(), QAbstractSocket::UnconnectedState);
     ASSERT_EQ(log.warnings().size(), 1);
     const QString prefix = QStringLiteral("lib[ModbusRTU]127.0.0.1:%1 ID=9 QAbstractSocket::").arg(device->port());
     EXPECT_TRUE(log.warnings()[0].startsWith(prefix)) << log.warnings()[0].toStdString();
     EXPECT_EQ(link.EthDisConnectDrive(), 0);
     EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(link.tcpSocket(), nullptr);
+    EXPECT_EQ(socketOf(link), nullptr);
+    EXPECT_EQ(socketConnectedTo(device->port()), -1);
     EXPECT_EQ(link.EthDisConnectDrive(), 1);
 }
 
@@ -179,7 +181,7 @@ TEST_F(RtuSocketLink, WithBothTransportsTheSocketCarriesTheExchange)
     ASSERT_EQ(link.serialConnectDrive(QStringLiteral("/nonexistent/tty"), 9600, 8, 1, "N", "s"), 0);
     ASSERT_EQ(connect(), 0);
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 4, 2, "4x4", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 4, 2, "4x4", &out)), 0);
     EXPECT_EQ(device->requestCount(), 1);
 }
 

@@ -2,7 +2,6 @@
 #include "modbus/protocol/crc16.h"
 #include "rtu/CmdModbusRTU.h"
 #include "rtu/rtu_frame.h"
-#include "tests/support/transaction_result.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,6 @@
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/slow_pty_relay.h"
-#include "tests/support/transaction_result.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
 #include "tests/support/pty_pair.h"
-#include "tests/support/transaction_result.h"
+#include "tests/support/result_code.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -63,65 +63,65 @@ protected:
 TEST_F(RtuTransactions, ReadRequestsCarryAddressFunctionStartQuantityAndCrc)
 {
     QByteArray out = hex("ee");
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(device->lastRequest().toHex(), QByteArray("010300000001840a"));
     // Appended to what the caller had.
     EXPECT_EQ(out.toHex(), QByteArray("ee1000"));
 
     out.clear();
-    EXPECT_EQ(link.ReadCoils0x(7, 100, 10, "0x100", &out), 0);
+    EXPECT_EQ(code(link.ReadCoils0x(7, 100, 10, "0x100", &out)), 0);
     EXPECT_EQ(device->lastRequest(), rtuRequest(7, readRequestPdu(1, 100, 10)));
     EXPECT_EQ(out, patternReadData(readRequestPdu(1, 100, 10)));
     EXPECT_EQ(out.size(), 2);
 
     out.clear();
-    EXPECT_EQ(link.ReadDiscreteInputs1x(247, 65535, 1, "1x65535", &out), 0);
+    EXPECT_EQ(code(link.ReadDiscreteInputs1x(247, 65535, 1, "1x65535", &out)), 0);
     EXPECT_EQ(device->lastRequest(), rtuRequest(247, readRequestPdu(2, 65535, 1)));
 
     out.clear();
-    EXPECT_EQ(link.ReadInputRegisters3x(17, 0x1234, 8, "3x4660", &out), 0);
+    EXPECT_EQ(code(link.ReadInputRegisters3x(17, 0x1234, 8, "3x4660", &out)), 0);
     EXPECT_EQ(device->lastRequest(), rtuRequest(17, readRequestPdu(4, 0x1234, 4)));
     EXPECT_EQ(out.toHex(), QByteArray("2234223522362237"));
 
     // Only the low 8 bits of the station number address the device.
     out.clear();
-    EXPECT_EQ(link.ReadHoldingRegisters4x(300, 5, 4, "4x5", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(300, 5, 4, "4x5", &out)), 0);
     EXPECT_EQ(device->lastRequest(), rtuRequest(44, readRequestPdu(3, 5, 2)));
     EXPECT_EQ(device->requestCount(), 5);
 }
 
 TEST_F(RtuTransactions, RegisterWritesUseFunction06ForTwoBytesAnd16Otherwise)
 {
-    EXPECT_EQ(link.WriteHoldingRegisters4x(1, 5, 2, hex("abcd")), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(1, 5, 2, hex("abcd"))), 0);
     EXPECT_EQ(device->lastRequest(), appendCrc(hex("01060005abcd")));
     EXPECT_EQ(device->lastRequest().size(), 8);
 
-    EXPECT_EQ(link.WriteHoldingRegisters4x(1, 5, 4, hex("01020304")), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(1, 5, 4, hex("01020304"))), 0);
     EXPECT_EQ(device->lastRequest(), appendCrc(hex("011000050002" "04" "01020304")));
     EXPECT_EQ(device->lastRequest().size(), 13);
 
     const QByteArray many(246, '\x81');
-    EXPECT_EQ(link.WriteHoldingRegisters4x(9, 0, 246, many), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(9, 0, 246, many)), 0);
     EXPECT_EQ(device->lastRequest(), appendCrc(hex("09100000007b" "f6") + many));
 }
 
 TEST_F(RtuTransactions, CoilWritesPackTheBitCountIntoBytes)
 {
-    EXPECT_EQ(link.WriteCoils0x(1, 9, 9, hex("0101")), 0);
+    EXPECT_EQ(code(link.WriteCoils0x(1, 9, 9, hex("0101"))), 0);
     EXPECT_EQ(device->lastRequest(), appendCrc(hex("010f00090009" "02" "0101")));
     EXPECT_EQ(device->lastRequest().size(), 11);
 
-    EXPECT_EQ(link.WriteCoils0x(3, 0, 1, hex("01")), 0);
+    EXPECT_EQ(code(link.WriteCoils0x(3, 0, 1, hex("01"))), 0);
     EXPECT_EQ(device->lastRequest(), appendCrc(hex("030f00000001" "01" "01")));
 }
 
 TEST_F(RtuTransactions, MissingDataBytesGoOutAsZeros)
 {
-    EXPECT_EQ(link.WriteHoldingRegisters4x(1, 0, 4, hex("1234")), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(1, 0, 4, hex("1234"))), 0);
     EXPECT_EQ(pduWriteData(rtuPdu(device->lastRequest())).toHex(), QByteArray("12340000"));
-    EXPECT_EQ(link.WriteHoldingRegisters4x(1, 0, 2, QByteArray()), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(1, 0, 2, QByteArray())), 0);
     EXPECT_EQ(device->lastRequest(), appendCrc(hex("010600000000")));
-    EXPECT_EQ(link.WriteCoils0x(1, 0, 16, hex("ff")), 0);
+    EXPECT_EQ(code(link.WriteCoils0x(1, 0, 16, hex("ff"))), 0);
     EXPECT_EQ(pduWriteData(rtuPdu(device->lastRequest())).toHex(), QByteArray("ff00"));
 }
 
@@ -171,7 +171,7 @@ TEST_F(RtuTransactions, ReadAnswersAreCheckedForFunctionLengthAndCrcInThatOrder)
         });
         LogCapture log;
         QByteArray out = hex("aa");
-        EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 4, "4x0", &out), c.result);
+        EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 4, "4x0", &out)), c.result);
         if (c.warning) {
             EXPECT_EQ(out.toHex(), QByteArray("aa"));
             EXPECT_EQ(log.warnings(),
@@ -189,13 +189,13 @@ TEST_F(RtuTransactions, SilenceGivesNoAnswer)
     device->setHandler([](const QByteArray&) { return Replies(); });
     LogCapture log;
     QByteArray out;
-    EXPECT_EQ(link.ReadCoils0x(5, 3, 10, "0x3", &out), -2);
+    EXPECT_EQ(code(link.ReadCoils0x(5, 3, 10, "0x3", &out)), -2);
     EXPECT_TRUE(out.isEmpty());
     EXPECT_EQ(log.warnings(), QStringList{QStringLiteral("lib[ModbusRTU]返回的报文长度为0 :0 ID=5 0x3 len = 2 msg : ")});
     // Writes fail alike, without a word.
     log.clear();
-    EXPECT_EQ(link.WriteHoldingRegisters4x(5, 0, 2, hex("0001")), -2);
-    EXPECT_EQ(link.WriteCoils0x(5, 0, 1, hex("01")), -2);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(5, 0, 2, hex("0001"))), -2);
+    EXPECT_EQ(code(link.WriteCoils0x(5, 0, 1, hex("01"))), -2);
     EXPECT_TRUE(log.warnings().isEmpty());
     EXPECT_EQ(device->requestCount(), 3);
 }
@@ -229,7 +229,7 @@ TEST_F(RtuTransactions, WriteAnswersNeedAddressCrcAWriteFunctionAndTheirOwnEcho)
         SCOPED_TRACE(c.what);
         answerAll(c.answer);
         LogCapture log;
-        EXPECT_EQ(link.WriteCoils0x(1, 0, 9, hex("ff01")), c.result);
+        EXPECT_EQ(code(link.WriteCoils0x(1, 0, 9, hex("ff01"))), c.result);
         EXPECT_TRUE(log.lines().empty());
     }
 }
@@ -241,19 +241,19 @@ TEST_F(RtuTransactions, AnswersSplitIntoPiecesAreCollectedWhole)
         SCOPED_TRACE(pieceSize);
         device->setHandler([&](const QByteArray& request) { return inPieces(rtuReadAnswer(request, data), pieceSize, 10); });
         QByteArray out;
-        EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 8, "4x0", &out), 0);
+        EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 8, "4x0", &out)), 0);
         EXPECT_EQ(out, data);
     }
     device->setHandler([](const QByteArray& request) { return inPieces(rtuExceptionAnswer(request, 2), 1, 10); });
     LogCapture log;
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 8, "4x0", &out), -1);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 8, "4x0", &out)), -1);
     EXPECT_EQ(log.warnings().size(), 1);
     EXPECT_TRUE(log.warnings().value(0).contains(QStringLiteral("返回的功能码错误"))) << log.warnings().value(0).toStdString();
     EXPECT_TRUE(log.warnings().value(0).endsWith(QStringLiteral("msg : 018302c0f1")));
 
     device->setHandler([](const QByteArray& request) { return inPieces(rtuWriteAnswer(request), 3, 10); });
-    EXPECT_EQ(link.WriteHoldingRegisters4x(1, 0, 4, hex("00010002")), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(1, 0, 4, hex("00010002"))), 0);
 }
 
 // Each request is answered with its own number, the first one too late. The device works on
@@ -285,10 +285,10 @@ TEST_F(RtuTransactions, ALateAnswerRightInFrontOfTheNextIsNotTakenForIt)
         return answerWith(answer);
     });
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -1);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -2);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -1);
     EXPECT_TRUE(out.isEmpty());
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(out.toHex(), QByteArray("0003"));
 }
 
@@ -297,30 +297,30 @@ TEST_F(RtuTransactions, ALateAnswerIsNeverTakenForTheNextRequests)
     // Late beyond the answer wait, and in before the host's next request.
     device->setHandler(lateFirstAnswer(1000));
     QByteArray out;
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -2);
     // The host sits idle (no event loop) while the late answer arrives.
     std::this_thread::sleep_for(std::chrono::milliseconds(900));
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(out.toHex(), QByteArray("0002"));
 
     device->setHandler(lateFirstAnswer(1000));
     out.clear();
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -2);
     // The host runs its event loop meanwhile: the late bytes are received outside any exchange.
     QElapsedTimer idle;
     idle.start();
     while (idle.elapsed() < 900)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(out.toHex(), QByteArray("0002"));
 
     // Late answer arriving after the next exchange is over: the third exchange drops it.
     device->setHandler(lateFirstAnswer(1500));
     out.clear();
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -2);
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -2);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(out.toHex(), QByteArray("00020003"));
 }
 
@@ -329,14 +329,14 @@ TEST_F(RtuTransactions, NoTransportSendsNothingAndSaysNothing)
     CmdModbusRTU bare;
     LogCapture log;
     QByteArray out;
-    EXPECT_EQ(bare.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -3);
-    EXPECT_EQ(bare.ReadCoils0x(1, 0, 1, "0x0", &out), -3);
-    EXPECT_EQ(bare.ReadDiscreteInputs1x(1, 0, 1, "1x0", &out), -3);
-    EXPECT_EQ(bare.ReadInputRegisters3x(1, 0, 2, "3x0", &out), -3);
-    EXPECT_EQ(bare.WriteCoils0x(1, 0, 1, hex("01")), -3);
-    EXPECT_EQ(bare.WriteHoldingRegisters4x(1, 0, 2, hex("0001")), -3);
+    EXPECT_EQ(code(bare.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -3);
+    EXPECT_EQ(code(bare.ReadCoils0x(1, 0, 1, "0x0", &out)), -3);
+    EXPECT_EQ(code(bare.ReadDiscreteInputs1x(1, 0, 1, "1x0", &out)), -3);
+    EXPECT_EQ(code(bare.ReadInputRegisters3x(1, 0, 2, "3x0", &out)), -3);
+    EXPECT_EQ(code(bare.WriteCoils0x(1, 0, 1, hex("01"))), -3);
+    EXPECT_EQ(code(bare.WriteHoldingRegisters4x(1, 0, 2, hex("0001"))), -3);
     bare.debugFlag = true;
-    EXPECT_EQ(bare.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), -3);
+    EXPECT_EQ(code(bare.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -3);
     EXPECT_TRUE(out.isEmpty());
     EXPECT_TRUE(log.lines().empty());
 }
@@ -346,7 +346,7 @@ TEST_F(RtuTransactions, DebugLinesFrameTheReadAndFollowTheWrite)
     link.debugFlag = true;
     LogCapture log([this] { return static_cast<long long>(device->requestCount()); });
     QByteArray out;
-    ASSERT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
+    ASSERT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     const std::vector<LogLine> readLines = log.lines();
     ASSERT_EQ(readLines.size(), 2u);
     EXPECT_EQ(readLines[0].text, QStringLiteral("lib[ModbusRTU]读命令 :0 ID=1 0x4x0 len = 2 msg : 010300000001840a"));
@@ -362,7 +362,7 @@ TEST_F(RtuTransactions, DebugLinesFrameTheReadAndFollowTheWrite)
     QElapsedTimer clock;
     clock.start();
     LogCapture writeLog([&clock] { return clock.elapsed(); });
-    ASSERT_EQ(link.WriteHoldingRegisters4x(2, 5, 2, hex("abcd")), 0);
+    ASSERT_EQ(code(link.WriteHoldingRegisters4x(2, 5, 2, hex("abcd"))), 0);
     const QByteArray request = appendCrc(hex("02060005abcd"));
     const std::vector<LogLine> writeLines = writeLog.lines();
     ASSERT_EQ(writeLines.size(), 2u);
@@ -372,15 +372,15 @@ TEST_F(RtuTransactions, DebugLinesFrameTheReadAndFollowTheWrite)
 
     writeLog.clear();
     device->setHandler(&rtuPatternReplies);
-    ASSERT_EQ(link.WriteCoils0x(2, 9, 9, hex("0101")), 0);
+    ASSERT_EQ(code(link.WriteCoils0x(2, 9, 9, hex("0101"))), 0);
     ASSERT_EQ(writeLog.debugLines().size(), 2);
     EXPECT_TRUE(writeLog.debugLines()[0].startsWith(QStringLiteral("写命令 :0 ID =2 0x9 len = 9 msg : 020f00090009020101")));
     EXPECT_TRUE(writeLog.debugLines()[1].startsWith(QStringLiteral("响应 :0 ID =2 0x9 len = 9 msg : 020f00090009")));
 
     link.debugFlag = false;
     writeLog.clear();
-    ASSERT_EQ(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out), 0);
-    ASSERT_EQ(link.WriteCoils0x(2, 9, 9, hex("0101")), 0);
+    ASSERT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
+    ASSERT_EQ(code(link.WriteCoils0x(2, 9, 9, hex("0101"))), 0);
     EXPECT_TRUE(writeLog.lines().empty());
 }
 

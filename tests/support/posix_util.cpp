@@ -3,14 +3,20 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <cstdlib>
 #include <ctime>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace vanetest {
 
@@ -116,6 +122,81 @@ int listenOnLoopback(uint16_t *port, Loopback loopback)
     }
     *port = ntohs(six ? address6.sin6_port : address.sin_port);
     return fd;
+}
+
+namespace {
+
+// The descriptors this process has open, from /proc (its entries' inode numbers are small), or by
+// trying the first thousand where there is no /proc.
+std::vector<int> openDescriptors()
+{
+    std::vector<int> fds;
+    if (DIR *dir = ::opendir("/proc/self/fd")) {
+        const int own = ::dirfd(dir);
+        while (const dirent *entry = ::readdir(dir)) {
+            char *end = nullptr;
+            const long fd = std::strtol(entry->d_name, &end, 10);
+            if (end != entry->d_name && *end == '\0' && fd != own)
+                fds.push_back(static_cast<int>(fd));
+        }
+        ::closedir(dir);
+        return fds;
+    }
+    for (int fd = 0; fd < 1024; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            fds.push_back(fd);
+    }
+    return fds;
+}
+
+std::vector<int> descriptorsOn(const std::string &path)
+{
+    std::vector<int> found;
+    struct stat target{};
+    if (::stat(path.c_str(), &target) != 0)
+        return found;
+    for (const int fd : openDescriptors()) {
+        struct stat open{};
+        if (::fstat(fd, &open) == 0 && open.st_dev == target.st_dev && open.st_ino == target.st_ino)
+            found.push_back(fd);
+    }
+    return found;
+}
+
+} // namespace
+
+int descriptorOpenOn(const std::string &path)
+{
+    const std::vector<int> fds = descriptorsOn(path);
+    return fds.empty() ? -1 : fds.front();
+}
+
+int descriptorsOpenOn(const std::string &path)
+{
+    return static_cast<int>(descriptorsOn(path).size());
+}
+
+int socketConnectedTo(uint16_t port)
+{
+    for (const int fd : openDescriptors()) {
+        struct stat open{};
+        if (::fstat(fd, &open) != 0 || !S_ISSOCK(open.st_mode))
+            continue;
+        sockaddr_storage peer{};
+        socklen_t size = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &size) != 0)
+            continue;
+        if (peer.ss_family == AF_INET) {
+            const auto *v4 = reinterpret_cast<const sockaddr_in *>(&peer);
+            if (ntohs(v4->sin_port) == port && ntohl(v4->sin_addr.s_addr) >> 24 == 127)
+                return fd;
+        } else if (peer.ss_family == AF_INET6) {
+            const auto *v6 = reinterpret_cast<const sockaddr_in6 *>(&peer);
+            if (ntohs(v6->sin6_port) == port && IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr))
+                return fd;
+        }
+    }
+    return -1;
 }
 
 } // namespace vanetest

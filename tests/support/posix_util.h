@@ -28,6 +28,15 @@ void removeTempDir(const std::string &dir, std::initializer_list<std::string> en
 // Writes every byte, waiting on EAGAIN; false when the descriptor fails.
 bool writeAll(int fd, const char *data, size_t size);
 
+// This process's descriptor open on the file `path` names (after symbolic links), -1 when it has
+// none; how many it has. They show whether a driver holds a port open.
+int descriptorOpenOn(const std::string &path);
+int descriptorsOpenOn(const std::string &path);
+
+// This process's TCP socket connected to `port` on a loopback address, -1 when it has none: the
+// client side of a connection to a test peer.
+int socketConnectedTo(uint16_t port);
+
 enum class Loopback { IPv4, IPv6 };
 
 // A TCP socket listening on a loopback port the system picks, which goes to *port; -1 on failure

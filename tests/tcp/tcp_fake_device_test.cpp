@@ -10,7 +10,8 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
-#include "tests/support/transaction_result.h"
+#include "tests/support/posix_util.h"
+#include "tests/support/result_code.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>
@@ -348,7 +349,8 @@ TEST_F(FakeTcpDevice, SilenceGivesStatus8AndTheLateAnswerIsNotTakenForTheNextReq
 
     // The late answer reaches the system while the host runs no events; the next read still
     // gets its own answer.
-    const qintptr descriptor = driver.link.tcpSocket()->socketDescriptor();
+    const int descriptor = socketConnectedTo(device->port());
+    ASSERT_NE(descriptor, -1);
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }, 3000));
     answerWith(patternReplies);
     log.clear();
@@ -384,14 +386,16 @@ TEST_F(FakeTcpDevice, InputArrivingBetweenRequestsIsDiscarded)
 {
     ASSERT_EQ(readTwoHoldingRegisters().status, 0);
     // Unasked bytes: once taken in by the host's event loop, once left in the system.
+    const int descriptor = socketConnectedTo(device->port());
+    ASSERT_NE(descriptor, -1);
     device->push(mbapPatternAnswer(mbapRequest(0x0101, 1, readRequestPdu(3, 10, 2))));
-    ASSERT_TRUE(processEventsUntil([&] { return !driver.link.receivedBetweenExchanges().isEmpty(); }));
+    ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
+    ASSERT_TRUE(processEventsUntil([&] { return !descriptorReadable(descriptor); }));
     CLabelVariable record = driver.ReadVariable("4x30", UInt16, 1);
     EXPECT_EQ(record.status, 0);
     EXPECT_EQ(record.value.value<QList<unsigned short>>(), QList<unsigned short>{patternRegister(30)});
 
     device->push(QByteArray::fromHex("ffff00000003018302"));
-    const qintptr descriptor = driver.link.tcpSocket()->socketDescriptor();
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
     record = driver.ReadVariable("4x31", UInt16, 1);
     EXPECT_EQ(record.status, 0);
@@ -405,8 +409,9 @@ TEST_F(FakeTcpDevice, PeerClosingBetweenRequestsIsWarnedAndNothingMoreIsWritten)
     });
     driver.SetConnectPar("3");
     ASSERT_EQ(readTwoHoldingRegisters().status, 0);
+    const int descriptor = socketConnectedTo(device->port());
+    ASSERT_NE(descriptor, -1);
     ASSERT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
-    const qintptr descriptor = driver.link.tcpSocket()->socketDescriptor();
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
 
     LogCapture log;
@@ -414,7 +419,8 @@ TEST_F(FakeTcpDevice, PeerClosingBetweenRequestsIsWarnedAndNothingMoreIsWritten)
     EXPECT_EQ(record.status, 8);
     EXPECT_EQ(log.warnings(), (QStringList{"lib[ModbusTCP]Socket状态错误 " + peer + " ID=3 QAbstractSocket::RemoteHostClosedError",
                                            "lib[ModbusTCP]返回的报文长度为0 " + peer + " ID=3 4x10 len = 4 msg : "}));
-    EXPECT_EQ(driver.link.tcpSocket()->state(), QAbstractSocket::UnconnectedState);
+    // The driver let its socket go.
+    EXPECT_EQ(socketConnectedTo(device->port()), -1);
 
     log.clear();
     CLabelVariable values;
@@ -473,44 +479,55 @@ TEST_F(FakeTcpDevice, DebugLinesShowRequestAndAnswerOnlyWhileDebugging)
     EXPECT_EQ(log.total(), 0);
 }
 
+// The warning for a peer that closed names the station of the last read of coils or registers,
+// failed or not; reads of discrete inputs and writes leave it as it was.
 TEST_F(FakeTcpDevice, ReadsOfCoilsAndRegistersRecordTheirStationEvenWhenTheyFail)
 {
-    CmdModbusTCP& link = driver.link;
+    CmdModbusTCP link;
     QByteArray out;
-    EXPECT_EQ(link.ReadDiscreteInputs1x(9, 0, 8, "1x0", &out), 0);
-    EXPECT_EQ(link.lastStationId(), 0);
-    answerWith([](const QByteArray& request) { return Replies{Reply::send(mbapExceptionAnswer(request, IllegalFunction))}; });
+    // Each transaction's answer comes with a hang-up; the warning it brings names the station.
+    const auto stationInTheWarning = [&](const std::function<int()>& transaction, int result) -> QString {
+        EXPECT_EQ(code(link.EthConnectDrive("127.0.0.1", device->port())), 0);
+        LogCapture log;
+        EXPECT_EQ(code(transaction()), result);
+        const QString closed = "lib[ModbusTCP]Socket状态错误 " + peer + " ID=";
+        if (!processEventsUntil([&] { return !log.warnings().filter(closed).isEmpty(); }))
+            return QStringLiteral("no warning");
+        return log.warnings().filter(closed).first().section(QLatin1Char(' '), 2, 2);
+    };
+    answerWith([](const QByteArray& request) { return Replies{Reply::send(mbapPatternAnswer(request)), Reply::closeConnection(20)}; });
+    EXPECT_EQ(stationInTheWarning([&] { return code(link.ReadDiscreteInputs1x(9, 0, 8, "1x0", &out)); }, 0), "ID=0");
+    answerWith([](const QByteArray& request) {
+        return Replies{Reply::send(mbapExceptionAnswer(request, IllegalFunction)), Reply::closeConnection(20)};
+    });
     out = "kept";
-    EXPECT_EQ(link.ReadCoils0x(4, 0, 10, "0x0", &out), -1);
-    EXPECT_EQ(link.lastStationId(), 4);
+    EXPECT_EQ(stationInTheWarning([&] { return code(link.ReadCoils0x(4, 0, 10, "0x0", &out)); }, -1), "ID=4");
     EXPECT_EQ(out, QByteArray("kept"));
-    EXPECT_EQ(link.ReadInputRegisters3x(5, 0, 2, "3x0", &out), -1);
-    EXPECT_EQ(link.lastStationId(), 5);
-    EXPECT_EQ(link.ReadHoldingRegisters4x(6, 0, 2, "4x0", &out), -1);
-    EXPECT_EQ(link.lastStationId(), 6);
-    EXPECT_EQ(link.WriteCoils0x(7, 0, 1, QByteArray(1, '\1')), -1);
-    EXPECT_EQ(link.WriteHoldingRegisters4x(8, 0, 2, QByteArray(2, '\1')), -1);
-    EXPECT_EQ(link.lastStationId(), 6);
+    EXPECT_EQ(stationInTheWarning([&] { return code(link.ReadInputRegisters3x(5, 0, 2, "3x0", &out)); }, -1), "ID=5");
+    EXPECT_EQ(stationInTheWarning([&] { return code(link.ReadHoldingRegisters4x(6, 0, 2, "4x0", &out)); }, -1), "ID=6");
+    EXPECT_EQ(stationInTheWarning([&] { return code(link.WriteCoils0x(7, 0, 1, QByteArray(1, '\1'))); }, -1), "ID=6");
+    EXPECT_EQ(stationInTheWarning([&] { return code(link.WriteHoldingRegisters4x(8, 0, 2, QByteArray(2, '\1'))); }, -1), "ID=6");
 }
 
 TEST_F(FakeTcpDevice, TransactionsSizeTheirFramesFromTheirArguments)
 {
-    CmdModbusTCP& link = driver.link;
+    CmdModbusTCP link;
+    ASSERT_EQ(code(link.EthConnectDrive("127.0.0.1", device->port())), 0);
     QByteArray out("x");
     // Seven bytes ask for three registers but are still what the answer must carry.
     answerWith([](const QByteArray& request) {
         return Replies{Reply::send(mbapReadAnswer(request, QByteArray::fromHex("01020304050607")))};
     });
-    EXPECT_EQ(link.ReadHoldingRegisters4x(1, 2, 7, "r", &out), 0);
+    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 2, 7, "r", &out)), 0);
     EXPECT_EQ(word(device->lastRequest(), 10), 3);
     EXPECT_EQ(out, QByteArray("x") + QByteArray::fromHex("01020304050607"));
 
     // Data shorter than the frame needs goes out filled with zero bytes.
     answerWith(patternReplies);
-    EXPECT_EQ(link.WriteHoldingRegisters4x(1, 2, 4, QByteArray::fromHex("12")), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(1, 2, 4, QByteArray::fromHex("12"))), 0);
     EXPECT_EQ(device->lastRequest().mid(4).toHex(), QByteArray("000b0110000200020412000000"));
-    EXPECT_EQ(link.WriteHoldingRegisters4x(1, 2, 2, QByteArray()), 0);
+    EXPECT_EQ(code(link.WriteHoldingRegisters4x(1, 2, 2, QByteArray())), 0);
     EXPECT_EQ(device->lastRequest().mid(4).toHex(), QByteArray("0006010600020000"));
-    EXPECT_EQ(link.WriteCoils0x(1, 2, 9, QByteArray::fromHex("ff")), 0);
+    EXPECT_EQ(code(link.WriteCoils0x(1, 2, 9, QByteArray::fromHex("ff"))), 0);
     EXPECT_EQ(device->lastRequest().mid(4).toHex(), QByteArray("0009010f0002000902ff00"));
 }

@@ -9,14 +9,15 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/modbus_frames.h"
 #include "tests/support/pattern_answers.h"
+#include "tests/support/posix_util.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/slow_pty_relay.h"
-#include "tests/support/transaction_result.h"
 
 #include <QElapsedTimer>
-#include <QSerialPort>
 
 #include <gtest/gtest.h>
+
+#include <termios.h>
 
 using namespace tcptest;
 using namespace vanetest;
@@ -100,7 +101,8 @@ TEST_F(SerialFakeDevice, SilenceGivesStatus8AndTheLateAnswerIsDiscarded)
     EXPECT_GE(clock.elapsed(), 1400); // the answer must have begun within its wait
     EXPECT_EQ(log.warnings(), QStringList{"lib[ModbusTCP]返回的报文长度为0 :0 ID=1 4x9 len = 2 msg : "});
 
-    const int descriptor = driver.link.serialPort()->handle();
+    const int descriptor = descriptorOpenOn(pty.pathA());
+    ASSERT_NE(descriptor, -1);
     ASSERT_TRUE(sleepUntil([&] { return descriptorReadable(descriptor); }));
     device->setHandler(patternReplies);
     const CLabelVariable record = driver.ReadVariable("4x60", UInt16, 1);
@@ -136,7 +138,10 @@ TEST(SerialAtWireRate, AnswerTricklingInAt1200BaudIsCollectedWhole)
     ASSERT_TRUE(device->isReady());
     Netvane driver;
     ASSERT_EQ(driver.ConnectDrive(QString::fromStdString(line.pathA()) + ",1200,8,1,N"), 0);
-    EXPECT_EQ(driver.link.serialPort()->baudRate(), 1200);
+    // The driver's end of the line runs at the string's speed.
+    termios settings{};
+    ASSERT_EQ(::tcgetattr(descriptorOpenOn(line.pathA()), &settings), 0);
+    EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B1200));
     for (int start : {70, 71}) {
         const CLabelVariable record = driver.ReadVariable(QString("4x%1").arg(start), UInt16, 2);
         ASSERT_EQ(record.status, 0);
