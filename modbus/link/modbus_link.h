@@ -39,6 +39,10 @@ public:
     TransactionResult Message_parsing(QByteArray frame, QByteArray* out, int stationId, int expectedLength,
                                       QString name);
 
+    // `perExchange` opens the port only around each exchange, from then on.
+    int connectSerial(const QString& portName, int baudRate, int dataBits, int stopBits, const QString& parity,
+                      bool perExchange);
+
     bool debugFlag = false;
 
 protected:
