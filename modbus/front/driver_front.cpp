@@ -18,9 +18,9 @@ AreaKind kindOf(Table table)
 
 } // namespace
 
-QString DriverFront::getDriveName() { return QString::fromLatin1(policy.driveName); }
+QString DriverFront::getDriveName() { return QString::fromLatin1(policy.identity.driveName); }
 
-QString DriverFront::getversion_number() { return QString::fromLatin1(policy.version); }
+QString DriverFront::getversion_number() { return QString::fromLatin1(policy.identity.version); }
 
 QString DriverFront::DebugCmd(EDebugCmdType cmd)
 {
@@ -33,7 +33,7 @@ QString DriverFront::DebugCmd(EDebugCmdType cmd)
         return QStringLiteral("StopDebug");
     case BuildTime: {
         static const QDate buildDate = buildDateFromStamp(__DATE__);
-        return buildInformation(QString::fromLatin1(policy.buildPattern), buildDate, __TIME__);
+        return buildInformation(QString::fromLatin1(policy.identity.buildPattern), buildDate, __TIME__);
     }
     case DriveName: return getDriveName();
     }
@@ -53,7 +53,7 @@ int DriverFront::ConnectDrive(QString parameters)
     if (isSerialForm(parameters)) {
         const SerialParameters serial = parseSerialForm(parameters);
         portName = serial.portField;
-        const int colon = policy.perExchangeSuffix ? portName.indexOf(QLatin1Char(':')) : -1;
+        const int colon = policy.connection.perExchangeSuffix ? portName.indexOf(QLatin1Char(':')) : -1;
         if (colon >= 0) {
             portName = portName.left(colon);
             perExchange = true;
@@ -72,7 +72,7 @@ int DriverFront::ConnectDrive(QString parameters)
         return -4;
     const SocketParameters socket = splitSocketForm(parameters);
     hostAddress = socket.host;
-    const QString portText = policy.portEndsAtColon ? socket.portText.section(QLatin1Char(':'), 0, 0) : socket.portText;
+    const QString portText = policy.connection.portEndsAtColon ? socket.portText.section(QLatin1Char(':'), 0, 0) : socket.portText;
     tcpPort = portText.toInt(nullptr, 10);
     // A port beyond 16 bits would reach another port once cut to them.
     if (hostAddress.isEmpty() || tcpPort <= 0 || tcpPort > 65535)
@@ -88,30 +88,30 @@ int DriverFront::DisConnectDrive()
         return link.EthDisConnectDrive();
     if (baudRate > 0 && dataBits != 0 && stopBits != 0)
         return link.serialDisConnectDrive();
-    return policy.disconnectWithoutLink;
+    return policy.connection.disconnectWithoutLink;
 }
 
 int DriverFront::DestroyFree() { return link.DestroyFree(); }
 
-int DriverFront::getArea(QString address) { return policy.areaCodes[static_cast<int>(parseTagAddress(address).table)]; }
+int DriverFront::getArea(QString address) { return policy.checks.areaCodes[static_cast<int>(parseTagAddress(address).table)]; }
 
 int DriverFront::getAddr(QString address) { return offsetOf(address); }
 
 int DriverFront::getBytelen(DataType type, int count, int area)
 {
-    const int registerArea = policy.areaCodes[static_cast<int>(Table::InputRegisters)];
-    const int holdingArea = policy.areaCodes[static_cast<int>(Table::HoldingRegisters)];
+    const int registerArea = policy.checks.areaCodes[static_cast<int>(Table::InputRegisters)];
+    const int holdingArea = policy.checks.areaCodes[static_cast<int>(Table::HoldingRegisters)];
     return byteLength(type, count, area == registerArea || area == holdingArea);
 }
 
 int DriverFront::checkRequest(const TagAddress& tag, DataType type, int count, Direction direction) const
 {
     const qint64 offset = tag.offset;
-    if (policy.offsetCheckedFirst && offset < 0)
+    if (policy.checks.offsetCheckedFirst && offset < 0)
         return StatusBadAddress;
     if (tag.table == Table::None)
         return StatusBadArea;
-    if (count < (direction == Direction::Read ? policy.leastReadCount : 1))
+    if (count < (direction == Direction::Read ? policy.checks.leastReadCount : 1))
         return StatusBadCount;
     // Wide types span several registers (or bits) per element: the span must stay inside the table too.
     if (offset < 0 || !requestWithinTable(offset, kindOf(tag.table), direction, type, count))
@@ -166,7 +166,7 @@ CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabel
         record = Write_4x(offset, type, std::move(values), count);
     } else {
         record = takeRecord(std::move(values));
-        if (policy.refusalTime == RefusalTime::Now)
+        if (policy.checks.refusalTime == RefusalTime::Now)
             record.timestamp = QDateTime::currentDateTime();
         record.status = refused != StatusInitial ? refused : StatusReadOnly;
     }
@@ -206,7 +206,7 @@ CLabelVariable DriverFront::Read_4x(int offset, DataType type, int count, QStrin
 
 CLabelVariable DriverFront::Write_0x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Bits, type, std::move(values), count, policy.registerTypes, policy.refusalTime,
+    return planWrite(AreaKind::Bits, type, std::move(values), count, policy.checks.registerTypes, policy.checks.refusalTime,
                      [&](int coils, QByteArray& data) {
                          return link.WriteCoils0x(stationId, offset, coils, std::move(data));
                      });
@@ -214,7 +214,7 @@ CLabelVariable DriverFront::Write_0x(int offset, DataType type, CLabelVariable&&
 
 CLabelVariable DriverFront::Write_4x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Registers, type, std::move(values), count, policy.registerTypes, policy.refusalTime,
+    return planWrite(AreaKind::Registers, type, std::move(values), count, policy.checks.registerTypes, policy.checks.refusalTime,
                      [&](int bytes, QByteArray& data) {
                          return link.WriteHoldingRegisters4x(stationId, offset, bytes, std::move(data));
                      });

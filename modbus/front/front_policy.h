@@ -10,23 +10,29 @@
 namespace vane::modbus {
 
 struct FrontPolicy {
-    const char* driveName;
-    const char* version;
-    const char* buildPattern; // %1 the build date, %2 the build time
-    // getArea's code of each table, by Table (None, Coils, DiscreteInputs, InputRegisters, HoldingRegisters).
-    int areaCodes[5];
-    // A negative offset is refused (status 5) before anything else is looked at.
-    bool offsetCheckedFirst;
-    // Reads with fewer elements are refused (status 4) among the first checks; writes need 1.
-    int leastReadCount;
-    RegisterTypes registerTypes;
-    RefusalTime refusalTime;
-    // The socket form's port ends at the next colon rather than running to the end.
-    bool portEndsAtColon;
-    // "port:anything" in the serial form opens the port only around each exchange, from then on.
-    bool perExchangeSuffix;
-    // What DisConnectDrive returns when no link was ever named.
-    int disconnectWithoutLink;
+    struct Identity {
+        const char* driveName;
+        const char* version;
+        const char* buildPattern; // %1 the build date, %2 the build time
+    } identity;
+    struct Checks {
+        // getArea's code of each table, by Table (None, Coils, DiscreteInputs, InputRegisters, HoldingRegisters).
+        int areaCodes[5];
+        // A negative offset is refused (status 5) before anything else is looked at.
+        bool offsetCheckedFirst;
+        // Reads with fewer elements are refused (status 4) among the first checks; writes need 1.
+        int leastReadCount;
+        RegisterTypes registerTypes;
+        RefusalTime refusalTime;
+    } checks;
+    struct Connection {
+        // The socket form's port ends at the next colon rather than running to the end.
+        bool portEndsAtColon;
+        // "port:anything" in the serial form opens the port only around each exchange, from then on.
+        bool perExchangeSuffix;
+        // What DisConnectDrive returns when no link was ever named.
+        int disconnectWithoutLink;
+    } connection;
 };
 
 } // namespace vane::modbus

@@ -102,14 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         tcp ? frame.left(4) + vane::tcp::mbapFrame(station, soundPdu(request)).mid(4) : vane::rtu::rtuFrame(station, soundPdu(request));
     const QByteArray answer = answerFrom(in, sound);
 
+    const vane::modbus::Framing& framing = tcp ? vane::tcp::kFraming : vane::rtu::kFraming;
     int dataOffset = -1;
-    Verdict verdict;
-    if (request.isRead())
-        verdict = tcp ? vane::tcp::judgeReadAnswer(frame, answer, dataBytes, &dataOffset)
-                      : vane::rtu::judgeReadAnswer(frame, answer, station, dataBytes, &dataOffset);
-    else
-        verdict = tcp ? vane::tcp::judgeWriteAnswer(request, frame, answer) : vane::rtu::judgeWriteAnswer(request, answer, station);
-    const int result = transactionResult(verdict);
+    const Verdict verdict = request.isRead() ? framing.judgeRead(frame, answer, station, dataBytes, &dataOffset)
+                                             : framing.judgeWrite(request, frame, answer, station);
+    const int result = static_cast<int>(resultOf(verdict));
     check(result == 0 || result == -1 || result == -2, "result outside 0, -1, -2", frame, answer);
     check((result == -2) == answer.isEmpty(), "no answer and -2 go together", frame, answer);
     if (result != 0)

@@ -172,24 +172,15 @@ void checkLinkCall(int offset, int quantity, bool bits, bool write)
         checkLinkCall(offset, n, bits, true);                                                      \
         return __real_##symbol(link, station, offset, n, data);                                    \
     }
-#if defined(FUZZ_NETVANE)
-TAKE_OVER_READ(_ZN12CmdModbusTCP11ReadCoils0xEiii7QStringP10QByteArray, true)
-TAKE_OVER_READ(_ZN12CmdModbusTCP20ReadDiscreteInputs1xEiii7QStringP10QByteArray, true)
-TAKE_OVER_READ(_ZN12CmdModbusTCP20ReadInputRegisters3xEiii7QStringP10QByteArray, false)
-TAKE_OVER_READ(_ZN12CmdModbusTCP22ReadHoldingRegisters4xEiii7QStringP10QByteArray, false)
-TAKE_OVER_WRITE(_ZN12CmdModbusTCP12WriteCoils0xEiii10QByteArray, true)
-TAKE_OVER_WRITE(_ZN12CmdModbusTCP23WriteHoldingRegisters4xEiii10QByteArray, false)
-#else
-TAKE_OVER_READ(_ZN12CmdModbusRTU11ReadCoils0xEiii7QStringP10QByteArray, true)
-TAKE_OVER_READ(_ZN12CmdModbusRTU20ReadDiscreteInputs1xEiii7QStringP10QByteArray, true)
-TAKE_OVER_READ(_ZN12CmdModbusRTU20ReadInputRegisters3xEiii7QStringP10QByteArray, false)
-TAKE_OVER_READ(_ZN12CmdModbusRTU22ReadHoldingRegisters4xEiii7QStringP10QByteArray, false)
-TAKE_OVER_WRITE(_ZN12CmdModbusRTU12WriteCoils0xEiii10QByteArray, true)
-TAKE_OVER_WRITE(_ZN12CmdModbusRTU23WriteHoldingRegisters4xEiii10QByteArray, false)
-#endif
+TAKE_OVER_READ(_ZN4vane6modbus10ModbusLink11ReadCoils0xEiii7QStringP10QByteArray, true)
+TAKE_OVER_READ(_ZN4vane6modbus10ModbusLink20ReadDiscreteInputs1xEiii7QStringP10QByteArray, true)
+TAKE_OVER_READ(_ZN4vane6modbus10ModbusLink20ReadInputRegisters3xEiii7QStringP10QByteArray, false)
+TAKE_OVER_READ(_ZN4vane6modbus10ModbusLink22ReadHoldingRegisters4xEiii7QStringP10QByteArray, false)
+TAKE_OVER_WRITE(_ZN4vane6modbus10ModbusLink12WriteCoils0xEiii10QByteArray, true)
+TAKE_OVER_WRITE(_ZN4vane6modbus10ModbusLink23WriteHoldingRegisters4xEiii10QByteArray, false)
 
 // The link's connect calls, taken over: record what the front accepted, open nothing.
-extern "C" int __wrap__ZN12CmdModbusTCP15EthConnectDriveE7QStringi(void*, QString host, int port)
+extern "C" int __wrap__ZN4vane6modbus10ModbusLink15EthConnectDriveE7QStringi(void*, QString host, int port)
 {
     // The link refuses what is not a numeric address; a port it would be handed must fit.
     if (QHostAddress().setAddress(host) && (port < 1 || port > 65535)) {
@@ -198,18 +189,8 @@ extern "C" int __wrap__ZN12CmdModbusTCP15EthConnectDriveE7QStringi(void*, QStrin
     }
     return -3;
 }
-extern "C" int __wrap__ZN12CmdModbusRTU15EthConnectDriveE7QStringi(void* link, QString host, int port)
-{
-    return __wrap__ZN12CmdModbusTCP15EthConnectDriveE7QStringi(link, host, port);
-}
-extern "C" int __wrap__ZN12CmdModbusTCP18serialConnectDriveE7QStringiiiS0_(void*, QString port, int, int, int, QString)
-{
-    if (port.isEmpty())
-        fail("serial form accepted without a port");
-    return -1;
-}
-extern "C" int __wrap__ZN12CmdModbusRTU18serialConnectDriveE7QStringiiiS0_S0_(void*, QString port, int, int, int,
-                                                                              QString, QString)
+extern "C" int __wrap__ZN4vane6modbus10ModbusLink13connectSerialERK7QStringiiiS4_b(void*, const QString& port, int,
+                                                                                   int, int, const QString&, bool)
 {
     if (port.isEmpty())
         fail("serial form accepted without a port");
