@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include "CmdModbusTCP.h"
+#include "codecs/codec_members.h"
 #include "modbus/front/driver_front.h"
 
 // The Modbus TCP driver a host obtains from getSharedLibrary.
@@ -12,6 +13,9 @@ class Netvane : public QObject, public vane::modbus::DriverFront {
 
 public:
     Netvane();
+
+    // The named register codecs, members of the driver class itself.
+    VANE_CODEC_MEMBERS
 
 private:
     CmdModbusTCP link;

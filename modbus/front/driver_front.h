@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include "codecs/codec_members.h"
 #include "contract/CDriveBaseClass.h"
 #include "front_policy.h"
 #include "modbus/link/modbus_link.h"
@@ -42,8 +41,6 @@ public:
     CLabelVariable Read_4x(int offset, DataType type, int count, QString address);
     CLabelVariable Write_0x(int offset, DataType type, CLabelVariable&& values, int count);
     CLabelVariable Write_4x(int offset, DataType type, CLabelVariable&& values, int count);
-
-    VANE_CODEC_MEMBERS
 
 private:
     const FrontPolicy& policy;
