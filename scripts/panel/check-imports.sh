@@ -157,6 +157,7 @@ while read -r lib sym node bind; do
   esac
   case $node in
     GLIBCXX_*) ! newer "${node#GLIBCXX_}" "$GLIBCXX_FLOOR" || fail "$what: newer than GLIBCXX_$GLIBCXX_FLOOR" ;;
+    CXXABI_ARM_*) ! newer "${node#CXXABI_ARM_}" "$CXXABI_ARM_FLOOR" || fail "$what: newer than CXXABI_ARM_$CXXABI_ARM_FLOOR" ;;
     CXXABI_*) ! newer "${node#CXXABI_}" "$CXXABI_FLOOR" || fail "$what: newer than CXXABI_$CXXABI_FLOOR" ;;
     GCC_*) ! newer "${node#GCC_}" "$GCC_FLOOR" || fail "$what: newer than GCC_$GCC_FLOOR" ;;
   esac
