@@ -24,7 +24,7 @@ namespace {
 const char* loaderMessage()
 {
     const char* text = dlerror();
-    return text ? text : "(the loader gave no reason)";
+    return text ? text : "the loader gave no reason here (uClibc prints its own above)";
 }
 
 } // namespace
