@@ -30,20 +30,20 @@ def version_key(v):
 
 
 def split_top(text, sep=","):
-    parts, depth, cur = [], 0, ""
+    pieces, depth, cur = [], 0, ""
     for ch in text:
         if ch in "(<[":
             depth += 1
         elif ch in ")>]":
             depth -= 1
         if ch == sep and depth == 0:
-            parts.append(cur)
+            pieces.append(cur)
             cur = ""
         else:
             cur += ch
     if cur.strip():
-        parts.append(cur)
-    return [p.strip() for p in parts]
+        pieces.append(cur)
+    return [p.strip() for p in pieces]
 
 
 def norm_type(t):
