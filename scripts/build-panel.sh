@@ -25,7 +25,8 @@ start=$SECONDS
 # Cross compiler, qemu-arm and the armel Qt sysroot; the host's build tools and moc; uClibc-ng's
 # source and the armel kernel headers; the Qt documentation that check-imports.sh --suggest reads.
 bash "$src/scripts/setup-arm.sh"
-bash "$src/scripts/deps.sh" uclibc-source linux-libc-dev-armel-cross python3 qtbase5-doc-html qtserialport5-doc-html
+bash "$src/scripts/deps.sh" uclibc-source linux-libc-dev-armel-cross xz-utils python3 \
+  qtbase5-doc-html qtserialport5-doc-html
 
 uclibc=$("$src/scripts/panel/build-uclibc.sh" off)
 export VANE_UCLIBC_ROOT=$uclibc
