@@ -9,14 +9,32 @@
 
 namespace vane::modbus {
 
-namespace {
+// Each area's transactions and the kind of quantity they take (bits or register bytes).
+struct DriverFront::Area {
+    TransactionResult (ModbusLink::*read)(int, int, int, QString, QByteArray*);
+    TransactionResult (ModbusLink::*write)(int, int, int, QByteArray);
+    AreaKind kind;
+};
 
-AreaKind kindOf(Table table)
+const DriverFront::Area DriverFront::coils = {&ModbusLink::ReadCoils0x, &ModbusLink::WriteCoils0x, AreaKind::Bits};
+const DriverFront::Area DriverFront::discreteInputs = {&ModbusLink::ReadDiscreteInputs1x, nullptr, AreaKind::Bits};
+const DriverFront::Area DriverFront::inputRegisters = {&ModbusLink::ReadInputRegisters3x, nullptr,
+                                                       AreaKind::Registers};
+const DriverFront::Area DriverFront::holdingRegisters = {&ModbusLink::ReadHoldingRegisters4x,
+                                                         &ModbusLink::WriteHoldingRegisters4x, AreaKind::Registers};
+
+// A table the checks let through; None only for a request they refused.
+const DriverFront::Area* DriverFront::areaOf(Table table)
 {
-    return table == Table::InputRegisters || table == Table::HoldingRegisters ? AreaKind::Registers : AreaKind::Bits;
+    switch (table) {
+    case Table::Coils: return &coils;
+    case Table::DiscreteInputs: return &discreteInputs;
+    case Table::InputRegisters: return &inputRegisters;
+    case Table::HoldingRegisters:
+    case Table::None: break;
+    }
+    return &holdingRegisters;
 }
-
-} // namespace
 
 QString DriverFront::getDriveName() { return QString::fromLatin1(policy.identity.driveName); }
 
@@ -114,7 +132,7 @@ int DriverFront::checkRequest(const TagAddress& tag, DataType type, int count, D
     if (count < (direction == Direction::Read ? policy.checks.leastReadCount : 1))
         return StatusBadCount;
     // Wide types span several registers (or bits) per element: the span must stay inside the table too.
-    if (offset < 0 || !requestWithinTable(offset, kindOf(tag.table), direction, type, count))
+    if (offset < 0 || !requestWithinTable(offset, areaOf(tag.table)->kind, direction, type, count))
         return StatusBadAddress;
     if (type == NoType)
         return StatusTypeNotHandled;
@@ -133,13 +151,7 @@ CLabelVariable DriverFront::ReadVariable(QString address, DataType type, int cou
         record.timestamp = QDateTime::currentDateTime();
         record.status = refused;
     } else {
-        switch (tag.table) {
-        case Table::Coils: record = Read_0x(offset, type, count, address); break;
-        case Table::DiscreteInputs: record = Read_1x(offset, type, count, address); break;
-        case Table::InputRegisters: record = Read_3x(offset, type, count, address); break;
-        case Table::HoldingRegisters: record = Read_4x(offset, type, count, address); break;
-        case Table::None: break; // refused above
-        }
+        record = read(*areaOf(tag.table), offset, type, count, address);
     }
     record.address = address;
     record.count = count;
@@ -157,13 +169,12 @@ CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabel
 CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabelVariable values, int count)
 {
     const TagAddress tag = parseTagAddress(address);
-    int refused = checkRequest(tag, type, count, Direction::Write);
+    const int refused = checkRequest(tag, type, count, Direction::Write);
     const int offset = static_cast<int>(tag.offset);
     CLabelVariable record;
-    if (refused == StatusInitial && tag.table == Table::Coils) {
-        record = Write_0x(offset, type, std::move(values), count);
-    } else if (refused == StatusInitial && tag.table == Table::HoldingRegisters) {
-        record = Write_4x(offset, type, std::move(values), count);
+    const Area* area = areaOf(tag.table);
+    if (refused == StatusInitial && area->write) {
+        record = write(*area, offset, type, std::move(values), count);
     } else {
         record = takeRecord(std::move(values));
         if (policy.checks.refusalTime == RefusalTime::Now)
@@ -176,48 +187,49 @@ CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabel
     return record;
 }
 
+CLabelVariable DriverFront::read(const Area& area, int offset, DataType type, int count, const QString& address)
+{
+    return planRead(area.kind, type, count, [&](int quantity, QByteArray* reply) {
+        return (link.*area.read)(stationId, offset, quantity, address, reply);
+    });
+}
+
+CLabelVariable DriverFront::write(const Area& area, int offset, DataType type, CLabelVariable&& values, int count)
+{
+    return planWrite(area.kind, type, std::move(values), count, policy.checks.registerTypes, policy.checks.refusalTime,
+                     [&](int quantity, QByteArray& data) {
+                         return (link.*area.write)(stationId, offset, quantity, std::move(data));
+                     });
+}
+
 CLabelVariable DriverFront::Read_0x(int offset, DataType type, int count, QString address)
 {
-    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
-        return link.ReadCoils0x(stationId, offset, bits, address, reply);
-    });
+    return read(coils, offset, type, count, address);
 }
 
 CLabelVariable DriverFront::Read_1x(int offset, DataType type, int count, QString address)
 {
-    return planRead(AreaKind::Bits, type, count, [&](int bits, QByteArray* reply) {
-        return link.ReadDiscreteInputs1x(stationId, offset, bits, address, reply);
-    });
+    return read(discreteInputs, offset, type, count, address);
 }
 
 CLabelVariable DriverFront::Read_3x(int offset, DataType type, int count, QString address)
 {
-    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
-        return link.ReadInputRegisters3x(stationId, offset, bytes, address, reply);
-    });
+    return read(inputRegisters, offset, type, count, address);
 }
 
 CLabelVariable DriverFront::Read_4x(int offset, DataType type, int count, QString address)
 {
-    return planRead(AreaKind::Registers, type, count, [&](int bytes, QByteArray* reply) {
-        return link.ReadHoldingRegisters4x(stationId, offset, bytes, address, reply);
-    });
+    return read(holdingRegisters, offset, type, count, address);
 }
 
 CLabelVariable DriverFront::Write_0x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Bits, type, std::move(values), count, policy.checks.registerTypes, policy.checks.refusalTime,
-                     [&](int coils, QByteArray& data) {
-                         return link.WriteCoils0x(stationId, offset, coils, std::move(data));
-                     });
+    return write(coils, offset, type, std::move(values), count);
 }
 
 CLabelVariable DriverFront::Write_4x(int offset, DataType type, CLabelVariable&& values, int count)
 {
-    return planWrite(AreaKind::Registers, type, std::move(values), count, policy.checks.registerTypes, policy.checks.refusalTime,
-                     [&](int bytes, QByteArray& data) {
-                         return link.WriteHoldingRegisters4x(stationId, offset, bytes, std::move(data));
-                     });
+    return write(holdingRegisters, offset, type, std::move(values), count);
 }
 
 } // namespace vane::modbus

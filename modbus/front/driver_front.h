@@ -56,8 +56,14 @@ private:
     QString hostAddress;
     int tcpPort = 0;
 
+    struct Area;
+    static const Area coils, discreteInputs, inputRegisters, holdingRegisters;
+    static const Area* areaOf(Table table);
+
     // The status of the checks every request passes before anything is sent; 1 when all pass.
     int checkRequest(const TagAddress& tag, DataType type, int count, Direction direction) const;
+    CLabelVariable read(const Area& area, int offset, DataType type, int count, const QString& address);
+    CLabelVariable write(const Area& area, int offset, DataType type, CLabelVariable&& values, int count);
 };
 
 } // namespace vane::modbus
