@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 
 #include "record_report.h"
-#include "value_text.h"
+#include "tools/common/value_text.h"
 
 namespace vane::host {
 
