@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 
 #include "record_report.h"
-#include "value_text.h"
+#include "tools/common/value_text.h"
 
 namespace vane::host {
 
@@ -82,6 +82,13 @@ const NumberOption numberOptions[] = {
 
 const int standardBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
+// A check's refusal: sets *error to the one-line message and returns false.
+bool fail(QString* error, const QString& message)
+{
+    *error = message;
+    return false;
+}
+
 // A decimal number from min to max, without a sign in front of a positive one.
 bool wholeNumber(const QString& text, int min, int max, int* out)
 {
@@ -97,24 +104,19 @@ bool parseNumber(const QString& option, const QString& text, int min, int max, i
 {
     if (wholeNumber(text, min, max, out))
         return true;
-    *error = QStringLiteral("bad value '%1' for --%2: expected a whole number from %3 to %4")
-                 .arg(text, option).arg(min).arg(max);
-    return false;
+    return fail(error, QStringLiteral("bad value '%1' for --%2: expected a whole number from %3 to %4")
+                           .arg(text, option).arg(min).arg(max));
 }
 
 // A tag from its fields: address, type name, and optionally the count (default 1).
 bool parseTagFields(const QStringList& fields, TagSpec* tag, QString* error)
 {
-    if (fields.size() < 2 || fields.size() > 3 || fields.at(0).isEmpty()) {
-        *error = QStringLiteral("a tag needs an address, a data type and optionally a count");
-        return false;
-    }
+    if (fields.size() < 2 || fields.size() > 3 || fields.at(0).isEmpty())
+        return fail(error, QStringLiteral("a tag needs an address, a data type and optionally a count"));
     TagSpec parsed;
     parsed.address = fields.at(0);
-    if (!dataTypeFromName(fields.at(1), &parsed.type)) {
-        *error = unknownDataTypeMessage(fields.at(1));
-        return false;
-    }
+    if (!dataTypeFromName(fields.at(1), &parsed.type))
+        return fail(error, unknownDataTypeMessage(fields.at(1)));
     if (fields.size() == 3 && !parseCount(fields.at(2), &parsed.count, error))
         return false;
     *tag = parsed;
@@ -141,25 +143,24 @@ bool checkConnection(const QString& text, QString* checked, QString* error)
         return true;
     }
     const QStringList fields = text.split(QLatin1Char(','));
-    const auto fail = [&](const QString& what) {
-        *error = QStringLiteral("bad serial settings '%1': %2").arg(text, what);
-        return false;
+    const auto refuse = [&](const QString& what) {
+        return fail(error, QStringLiteral("bad serial settings '%1': %2").arg(text, what));
     };
     if (fields.size() != 5 || fields.at(0).isEmpty())
-        return fail(QStringLiteral("expected port,baud,data bits,stop bits,parity, e.g. /dev/ttyUSB0,9600,8,1,E"));
+        return refuse(QStringLiteral("expected port,baud,data bits,stop bits,parity, e.g. /dev/ttyUSB0,9600,8,1,E"));
     bool baudOk = false;
     for (int baud : standardBauds)
         baudOk = baudOk || fields.at(1) == QString::number(baud);
     if (!baudOk)
-        return fail(QStringLiteral("baud rate '%1' is none of 1200 2400 4800 9600 19200 38400 57600 115200").arg(fields.at(1)));
+        return refuse(QStringLiteral("baud rate '%1' is none of 1200 2400 4800 9600 19200 38400 57600 115200").arg(fields.at(1)));
     int dataBits = 0;
     if (!wholeNumber(fields.at(2), 5, 8, &dataBits))
-        return fail(QStringLiteral("data bits '%1' are not 5 to 8").arg(fields.at(2)));
+        return refuse(QStringLiteral("data bits '%1' are not 5 to 8").arg(fields.at(2)));
     if (fields.at(3) != QLatin1String("1") && fields.at(3) != QLatin1String("2"))
-        return fail(QStringLiteral("stop bits '%1' are neither 1 nor 2").arg(fields.at(3)));
+        return refuse(QStringLiteral("stop bits '%1' are neither 1 nor 2").arg(fields.at(3)));
     const QString parity = parityLetter(fields.at(4));
     if (parity.isEmpty())
-        return fail(QStringLiteral("parity '%1' is none of N, E, O (None, Even, Odd)").arg(fields.at(4)));
+        return refuse(QStringLiteral("parity '%1' is none of N, E, O (None, Even, Odd)").arg(fields.at(4)));
     *checked = QStringList{fields.at(0), fields.at(1), fields.at(2), fields.at(3), parity}.join(QLatin1Char(','));
     return true;
 }
@@ -173,10 +174,8 @@ bool parseStationRange(const QString& text, Options* options, QString* error)
     const int first = ends.first().toInt(&firstOk);
     const int last = ends.size() == 2 ? ends.last().toInt(&lastOk) : first;
     lastOk = ends.size() == 1 ? firstOk : lastOk;
-    if (ends.size() > 2 || !firstOk || !lastOk || first < 1 || last > 255 || first > last) {
-        *error = QStringLiteral("bad station range '%1': expected FIRST-LAST within 1-255, e.g. 1-247").arg(text);
-        return false;
-    }
+    if (ends.size() > 2 || !firstOk || !lastOk || first < 1 || last > 255 || first > last)
+        return fail(error, QStringLiteral("bad station range '%1': expected FIRST-LAST within 1-255, e.g. 1-247").arg(text));
     options->firstStation = first;
     options->lastStation = last;
     return true;
@@ -206,10 +205,8 @@ const OptionRule* findOption(const QString& name, bool isLong)
 bool parseTagAndRest(const QStringList& args, bool restAreValues, const char* usage, Options* options, QString* error)
 {
     const bool countOk = restAreValues ? args.size() >= 3 : (args.size() == 2 || args.size() == 3);
-    if (!countOk) {
-        *error = QStringLiteral("usage: %1").arg(QLatin1String(usage));
-        return false;
-    }
+    if (!countOk)
+        return fail(error, QStringLiteral("usage: %1").arg(QLatin1String(usage)));
     const QStringList tagFields = restAreValues ? args.mid(0, 2) : QStringList(args);
     if (!parseTagFields(tagFields, &options->tag, error))
         return false;
@@ -226,16 +223,12 @@ bool parseCommandArguments(const CommandEntry& entry, const QStringList& args, O
     switch (entry.command) {
     case Command::Help: return true;
     case Command::Info:
-        if (!args.isEmpty()) {
-            *error = QStringLiteral("info takes no arguments");
-            return false;
-        }
+        if (!args.isEmpty())
+            return fail(error, QStringLiteral("info takes no arguments"));
         return true;
     case Command::Scan:
-        if (args.size() > 1) {
-            *error = QStringLiteral("usage: %1").arg(QLatin1String(entry.usage));
-            return false;
-        }
+        if (args.size() > 1)
+            return fail(error, QStringLiteral("usage: %1").arg(QLatin1String(entry.usage)));
         return args.isEmpty() || parseStationRange(args.first(), options, error);
     case Command::Read: return parseTagAndRest(args, false, entry.usage, options, error);
     case Command::Write: return parseTagAndRest(args, true, entry.usage, options, error);
@@ -247,10 +240,8 @@ bool parseCommandArguments(const CommandEntry& entry, const QStringList& args, O
                 return false;
             options->tags.append(tag);
         }
-        if (options->tags.isEmpty()) {
-            *error = QStringLiteral("poll needs at least one tag: address:type[:count] or --tags <file>");
-            return false;
-        }
+        if (options->tags.isEmpty())
+            return fail(error, QStringLiteral("poll needs at least one tag: address:type[:count] or --tags <file>"));
         return true;
     }
     return false;
@@ -290,16 +281,13 @@ bool parseCount(const QString& text, int* count, QString* error)
 {
     if (wholeNumber(text, 1, 65535, count))
         return true;
-    *error = QStringLiteral("bad count '%1': expected a whole number from 1 to 65535").arg(text);
-    return false;
+    return fail(error, QStringLiteral("bad count '%1': expected a whole number from 1 to 65535").arg(text));
 }
 
 bool parseTagArgument(const QString& argument, TagSpec* tag, QString* error)
 {
-    if (!parseTagFields(argument.split(QLatin1Char(':')), tag, error)) {
-        *error = QStringLiteral("tag '%1': %2 (form: address:type[:count])").arg(argument, *error);
-        return false;
-    }
+    if (!parseTagFields(argument.split(QLatin1Char(':')), tag, error))
+        return fail(error, QStringLiteral("tag '%1': %2 (form: address:type[:count])").arg(argument, *error));
     return true;
 }
 
@@ -312,10 +300,8 @@ bool parseTagFile(const QString& text, QList<TagSpec>* tags, QString* error)
         if (content.isEmpty())
             continue;
         TagSpec tag;
-        if (!parseTagFields(content.split(blanks), &tag, error)) {
-            *error = QStringLiteral("line %1: %2").arg(i + 1).arg(*error);
-            return false;
-        }
+        if (!parseTagFields(content.split(blanks), &tag, error))
+            return fail(error, QStringLiteral("line %1: %2").arg(i + 1).arg(*error));
         tags->append(tag);
     }
     return true;
@@ -324,20 +310,20 @@ bool parseTagFile(const QString& text, QList<TagSpec>* tags, QString* error)
 bool readTagFile(const QString& path, QList<TagSpec>* tags, QString* error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot read tag file %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (!parseTagFile(QString::fromUtf8(file.readAll()), tags, error)) {
-        *error = QStringLiteral("%1: %2").arg(path, *error);
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return fail(error, QStringLiteral("cannot read tag file %1: %2").arg(path, file.errorString()));
+    if (!parseTagFile(QString::fromUtf8(file.readAll()), tags, error))
+        return fail(error, QStringLiteral("%1: %2").arg(path, *error));
     return true;
 }
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
 {
     ParsedCommandLine result;
+    const auto refused = [&](const QString& message) {
+        result.error = message;
+        return result;
+    };
     QHash<QString, QString> given; // long name -> value
     QStringList positionals;
     bool optionsEnded = false;
@@ -356,20 +342,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         const bool hasInline = isLong ? argument.contains(QLatin1Char('=')) : argument.size() > 2;
         QString value = isLong ? argument.section(QLatin1Char('='), 1) : argument.mid(2);
         const OptionRule* rule = findOption(name, isLong);
-        if (!rule) {
-            result.error = QStringLiteral("unknown option '%1' (see --help)").arg(argument);
-            return result;
-        }
+        if (!rule)
+            return refused(QStringLiteral("unknown option '%1' (see --help)").arg(argument));
         name = QLatin1String(rule->longName);
         if (rule->takesValue && !hasInline) {
-            if (i + 1 >= arguments.size()) {
-                result.error = QStringLiteral("option --%1 needs a value").arg(name);
-                return result;
-            }
+            if (i + 1 >= arguments.size())
+                return refused(QStringLiteral("option --%1 needs a value").arg(name));
             value = arguments.at(++i);
         } else if (!rule->takesValue && hasInline) {
-            result.error = QStringLiteral("option --%1 takes no value").arg(name);
-            return result;
+            return refused(QStringLiteral("option --%1 takes no value").arg(name));
         }
         given.insert(name, value);
     }
@@ -378,19 +359,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         result.ok = true;
         return result;
     }
-    if (positionals.isEmpty()) {
-        result.error = QStringLiteral("no command given; %1").arg(QLatin1String(commandList));
-        return result;
-    }
+    if (positionals.isEmpty())
+        return refused(QStringLiteral("no command given; %1").arg(QLatin1String(commandList)));
     const CommandEntry* entry = nullptr;
     for (const CommandEntry& candidate : commandTable) {
         if (positionals.first() == QLatin1String(candidate.name))
             entry = &candidate;
     }
-    if (!entry) {
-        result.error = QStringLiteral("unknown command '%1'; %2").arg(positionals.first(), QLatin1String(commandList));
-        return result;
-    }
+    if (!entry)
+        return refused(QStringLiteral("unknown command '%1'; %2").arg(positionals.first(), QLatin1String(commandList)));
     result.options.command = entry->command;
     if (entry->command == Command::Scan)
         result.options.tag = TagSpec{QStringLiteral("4x0"), UInt16, 1}; // unless --tag says otherwise
@@ -400,18 +377,14 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
     for (auto it = given.cbegin(); it != given.cend(); ++it) {
         const OptionRule* rule = findOption(it.key(), true);
-        if (!(rule->commands & entry->bit)) {
-            result.error = QStringLiteral("option --%1 does not apply to %2").arg(it.key(), QLatin1String(entry->name));
-            return result;
-        }
+        if (!(rule->commands & entry->bit))
+            return refused(QStringLiteral("option --%1 does not apply to %2").arg(it.key(), QLatin1String(entry->name)));
     }
     if (!applyOptions(given, &result.options, &result.error)
         || !parseCommandArguments(*entry, positionals.mid(1), &result.options, &result.error))
         return result;
-    if (result.options.pluginPath.isEmpty()) {
-        result.error = QStringLiteral("no plug-in given: use --plugin <file>, e.g. --plugin lib/libNetvane.so.1");
-        return result;
-    }
+    if (result.options.pluginPath.isEmpty())
+        return refused(QStringLiteral("no plug-in given: use --plugin <file>, e.g. --plugin lib/libNetvane.so.1"));
     result.ok = true;
     return result;
 }

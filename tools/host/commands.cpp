@@ -15,7 +15,8 @@
 #include "driver_log.h"
 #include "poll_table.h"
 #include "record_report.h"
-#include "value_text.h"
+#include "tools/common/json_text.h"
+#include "tools/common/value_text.h"
 
 namespace vane::host {
 

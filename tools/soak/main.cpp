@@ -19,7 +19,7 @@
 #include "contract/CDriveBaseClass.h"
 #include "soak_plan.h"
 #include "tools/common/plugin_loader.h"
-#include "value_text.h"
+#include "tools/common/value_text.h"
 
 using namespace vane;
 using namespace vane::soak;
@@ -51,14 +51,14 @@ CLabelVariable recordOf(DataType type, int count, const QStringList& texts)
     record.type = type;
     record.count = count;
     QString error;
-    if (!host::parseValues(type, texts, &record.value, &error))
+    if (!parseValues(type, texts, &record.value, &error))
         std::fprintf(stderr, "vane-soak: bad plan value: %s\n", qPrintable(error));
     return record;
 }
 
 QStringList valuesOf(CLabelVariable record)
 {
-    return host::formatValues(record, host::ValueStyle::Text);
+    return formatValues(record, ValueStyle::Text);
 }
 
 // What a write leaves in the device, as the read that checks it: 8-bit elements written to coils

@@ -2,13 +2,11 @@
 
 #include <cstdint>
 
-#include "value_text.h"
+#include "tools/common/value_text.h"
 
 namespace vane::soak {
 
 namespace {
-
-using host::ElementKind;
 
 // Holding and input registers 0..63 as the device's map documents them (64..99 hold 0).
 const uint16_t kMapRegisters[64] = {
@@ -140,7 +138,7 @@ std::vector<WriteCheck> writeChecks(int registerBase, int coilBase, bool plainOn
 
 QStringList writeValues(const WriteCheck& check, unsigned round, bool opposite)
 {
-    const ElementKind kind = host::elementKindOf(check.type);
+    const ElementKind kind = elementKindOf(check.type);
     QStringList texts;
     for (int i = 0; i < check.count; ++i) {
         const uint64_t bits = mix(uint64_t(round) * 4096 + uint64_t(i));

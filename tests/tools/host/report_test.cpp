@@ -1,11 +1,9 @@
-// The pieces the commands print with: JSON texts, record reports, latency summaries, poll tables.
+// The pieces the commands print with: record reports, latency summaries, poll tables.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <limits>
 
 #include "poll_table.h"
 #include "record_report.h"
@@ -24,18 +22,6 @@ QJsonObject parsedObject(const QString& json)
 }
 
 } // namespace
-
-TEST(JsonWriter, EscapesStringsAndKeepsKeyOrder)
-{
-    EXPECT_EQ(jsonString(QStringLiteral("a\"b\\c\nd\te\x01")), QStringLiteral("\"a\\\"b\\\\c\\nd\\te\\u0001\""));
-    EXPECT_EQ(jsonString(QStringLiteral("读命令")), QStringLiteral("\"读命令\""));
-    JsonObject json;
-    json.addString("z", QStringLiteral("last first")).addInt("a", -5).addBool("m", true).addNumber("n", 0.25);
-    EXPECT_EQ(json.toString(), QStringLiteral("{\"z\":\"last first\",\"a\":-5,\"m\":true,\"n\":0.25}"));
-    EXPECT_EQ(jsonNumber(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("null"));
-    EXPECT_EQ(jsonNumber(-std::numeric_limits<double>::infinity()), QStringLiteral("null"));
-    EXPECT_EQ(jsonArray({}), QStringLiteral("[]"));
-}
 
 TEST(RecordReport, JsonOfARefusedReadHasEveryFieldAndNoValues)
 {

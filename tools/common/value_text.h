@@ -7,7 +7,7 @@
 #include "contract/data_type.h"
 #include "labelvalue/CLabelVariable.h"
 
-namespace vane::host {
+namespace vane {
 
 // The element type a record of a given data type holds; the byte-order variants hold the plain type.
 enum class ElementKind { None, Bool, Int8, UInt8, Int16, UInt16, Int32, UInt32, Float, Int64, UInt64, Double, String };
@@ -43,4 +43,4 @@ QStringList formatValues(CLabelVariable& record, ValueStyle style);
 // The shortest text that reads back as exactly this value ("0.1" for 0.1f, not 0.100000001).
 QString shortestText(double value);
 
-} // namespace vane::host
+} // namespace vane

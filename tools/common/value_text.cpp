@@ -1,6 +1,6 @@
 // Data type names, and the texts of the values a record carries: parsed for a write, printed for
 // a reader.
-#include "value_text.h"
+#include "tools/common/value_text.h"
 
 #include <QList>
 
@@ -10,9 +10,9 @@
 #include <limits>
 #include <type_traits>
 
-#include "record_report.h"
+#include "tools/common/json_text.h"
 
-namespace vane::host {
+namespace vane {
 
 namespace {
 
@@ -279,4 +279,4 @@ QStringList formatValues(CLabelVariable& record, ValueStyle style)
 
 QString shortestText(double value) { return shortest(value); }
 
-} // namespace vane::host
+} // namespace vane

@@ -6,9 +6,9 @@
 #include <limits>
 #include <tuple>
 
-#include "value_text.h"
+#include "tools/common/value_text.h"
 
-using namespace vane::host;
+using namespace vane;
 
 namespace {
 
