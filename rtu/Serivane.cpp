@@ -11,6 +11,6 @@ const FrontPolicy kPolicy = {{"modbusRtu", "V1.7.8 20230506", "v1.7.8 %1 %2"},
     // the port only around each exchange, from then on.
     {false, true, 1}};
 
-Serivane::Serivane() : QObject(nullptr), DriverFront(kPolicy, link) {}
+Serivane::Serivane() : QObject(nullptr), DriverFront(kPolicy) { attach(link); }
 
 extern "C" CDriveBaseClass* getSharedLibrary() { return new Serivane; }

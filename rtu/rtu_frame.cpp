@@ -133,6 +133,7 @@ const modbus::Framing kFraming = {
     /* refuses without transport */ true,
     /* broadcasts */ true,
     /* station recorded by every request */ ~0u,
+    /* settings after opening */ false,
     /* closed port disconnect */ 0,
     {logtext::kRtuPrefix, logtext::kRtuReadDumpTail, "", logtext::kRtuWriteAnswer, logtext::kRtuWriteDumpTail,
      /* write dumped after answer */ true, logtext::kRtuDisconnect, /* disconnect without error */ true,

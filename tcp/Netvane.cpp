@@ -10,6 +10,6 @@ const FrontPolicy kPolicy = {{"modbusTcp", "V1.9.1 20230323", "v1.9.2.B %1 %2"},
     // The port is the text up to the next colon; anything after it is ignored.
     {true, false, -1}};
 
-Netvane::Netvane() : QObject(nullptr), DriverFront(kPolicy, link) {}
+Netvane::Netvane() : QObject(nullptr), DriverFront(kPolicy) { attach(link); }
 
 extern "C" CDriveBaseClass* getSharedLibrary() { return new Netvane; }

@@ -121,6 +121,7 @@ const modbus::Framing kFraming = {
     // The coil, holding-register and input-register reads.
     /* station recorded by */ (1u << modbus::ReadCoils) | (1u << modbus::ReadHoldingRegisters)
         | (1u << modbus::ReadInputRegisters),
+    /* settings after opening */ true,
     /* closed port disconnect */ -1,
     {logtext::kTcpPrefix, logtext::kTransactionTail, logtext::kTcpPrefix, logtext::kWriteAnswer,
      logtext::kTransactionTail, /* write dumped after answer */ false, logtext::kTcpDisconnect,

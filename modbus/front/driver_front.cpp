@@ -44,10 +44,10 @@ QString DriverFront::DebugCmd(EDebugCmdType cmd)
 {
     switch (cmd) {
     case StartDebug:
-        link.debugFlag = true;
+        link->debugFlag = true;
         return QStringLiteral("StartDebug");
     case StopDebug:
-        link.debugFlag = false;
+        link->debugFlag = false;
         return QStringLiteral("StopDebug");
     case BuildTime: {
         static const QDate buildDate = buildDateFromStamp(__DATE__);
@@ -84,7 +84,7 @@ int DriverFront::ConnectDrive(QString parameters)
             return -1;
         // The link now talks over the port alone; a disconnect closes the port.
         tcpPort = 0;
-        return link.connectSerial(portName, baudRate, dataBits, stopBits, parity, perExchange);
+        return link->connectSerial(portName, baudRate, dataBits, stopBits, parity, perExchange);
     }
     if (!parameters.contains(QLatin1Char(':')))
         return -4;
@@ -97,19 +97,19 @@ int DriverFront::ConnectDrive(QString parameters)
         return -1;
     // The link now talks over the socket alone; a disconnect closes the socket.
     baudRate = 0;
-    return link.EthConnectDrive(hostAddress, tcpPort);
+    return link->EthConnectDrive(hostAddress, tcpPort);
 }
 
 int DriverFront::DisConnectDrive()
 {
     if (tcpPort > 0)
-        return link.EthDisConnectDrive();
+        return link->EthDisConnectDrive();
     if (baudRate > 0 && dataBits != 0 && stopBits != 0)
-        return link.serialDisConnectDrive();
+        return link->serialDisConnectDrive();
     return policy.connection.disconnectWithoutLink;
 }
 
-int DriverFront::DestroyFree() { return link.DestroyFree(); }
+int DriverFront::DestroyFree() { return link->DestroyFree(); }
 
 int DriverFront::getArea(QString address) { return policy.checks.areaCodes[static_cast<int>(parseTagAddress(address).table)]; }
 
@@ -146,13 +146,9 @@ CLabelVariable DriverFront::ReadVariable(QString address, DataType type, int cou
     const TagAddress tag = parseTagAddress(address);
     const int refused = checkRequest(tag, type, count, Direction::Read);
     const int offset = static_cast<int>(tag.offset);
-    CLabelVariable record;
-    if (refused != StatusInitial) {
-        record.timestamp = QDateTime::currentDateTime();
-        record.status = refused;
-    } else {
-        record = read(*areaOf(tag.table), offset, type, count, address);
-    }
+    // Built in place: a record's assignment leaves two of its fields behind.
+    CLabelVariable record =
+        refused != StatusInitial ? refusedRead(refused) : read(*areaOf(tag.table), offset, type, count, address);
     record.address = address;
     record.count = count;
     record.type = type;
@@ -164,33 +160,45 @@ CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabel
     return WriteVariable(address, type, values, 1);
 }
 
-// Writes go to coils and holding registers only. A write refused here keeps the host's record,
-// stamped with the refusal's time or not as the policy says.
+// Writes go to coils and holding registers only.
 CLabelVariable DriverFront::WriteVariable(QString address, DataType type, CLabelVariable values, int count)
 {
     const TagAddress tag = parseTagAddress(address);
     const int refused = checkRequest(tag, type, count, Direction::Write);
     const int offset = static_cast<int>(tag.offset);
-    CLabelVariable record;
     const Area* area = areaOf(tag.table);
-    if (refused == StatusInitial && area->write) {
-        record = write(*area, offset, type, std::move(values), count);
-    } else {
-        record = takeRecord(std::move(values));
-        if (policy.checks.refusalTime == RefusalTime::Now)
-            record.timestamp = QDateTime::currentDateTime();
-        record.status = refused != StatusInitial ? refused : StatusReadOnly;
-    }
+    // The host's record comes back whole, its accessStatus and reserved fields too.
+    CLabelVariable record = refused == StatusInitial && area->write
+        ? write(*area, offset, type, std::move(values), count)
+        : refusedWrite(std::move(values), refused != StatusInitial ? refused : StatusReadOnly);
     record.address = address;
     record.count = count;
     record.type = type;
     return record;
 }
 
+CLabelVariable DriverFront::refusedRead(int status)
+{
+    CLabelVariable record;
+    record.timestamp = QDateTime::currentDateTime();
+    record.status = status;
+    return record;
+}
+
+// A refused write keeps the host's record, stamped with the refusal's time or not as the policy says.
+CLabelVariable DriverFront::refusedWrite(CLabelVariable&& values, int status) const
+{
+    CLabelVariable record = takeRecord(std::move(values));
+    if (policy.checks.refusalTime == RefusalTime::Now)
+        record.timestamp = QDateTime::currentDateTime();
+    record.status = status;
+    return record;
+}
+
 CLabelVariable DriverFront::read(const Area& area, int offset, DataType type, int count, const QString& address)
 {
     return planRead(area.kind, type, count, [&](int quantity, QByteArray* reply) {
-        return (link.*area.read)(stationId, offset, quantity, address, reply);
+        return (link->*area.read)(stationId, offset, quantity, address, reply);
     });
 }
 
@@ -198,7 +206,7 @@ CLabelVariable DriverFront::write(const Area& area, int offset, DataType type, C
 {
     return planWrite(area.kind, type, std::move(values), count, policy.checks.registerTypes, policy.checks.refusalTime,
                      [&](int quantity, QByteArray& data) {
-                         return (link.*area.write)(stationId, offset, quantity, std::move(data));
+                         return (link->*area.write)(stationId, offset, quantity, std::move(data));
                      });
 }
 

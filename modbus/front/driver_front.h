@@ -14,7 +14,7 @@ namespace vane::modbus {
 // driver class adds its identity and policy and owns the link.
 class DriverFront : public CDriveBaseClass {
 public:
-    DriverFront(const FrontPolicy& policy, ModbusLink& link) : policy(policy), link(link) {}
+    explicit DriverFront(const FrontPolicy& policy) : policy(policy) {}
 
     QString getDriveName() override;
     QString getversion_number() override;
@@ -42,9 +42,13 @@ public:
     CLabelVariable Write_0x(int offset, DataType type, CLabelVariable&& values, int count);
     CLabelVariable Write_4x(int offset, DataType type, CLabelVariable&& values, int count);
 
+protected:
+    // The driver hands over its link once the link is built.
+    void attach(ModbusLink& driversLink) { link = &driversLink; }
+
 private:
     const FrontPolicy& policy;
-    ModbusLink& link;
+    ModbusLink* link = nullptr;
     int stationId = 1;
     // The remembered connection parameters; both forms side by side.
     QString portName;
@@ -62,6 +66,8 @@ private:
 
     // The status of the checks every request passes before anything is sent; 1 when all pass.
     int checkRequest(const TagAddress& tag, DataType type, int count, Direction direction) const;
+    static CLabelVariable refusedRead(int status);
+    CLabelVariable refusedWrite(CLabelVariable&& values, int status) const;
     CLabelVariable read(const Area& area, int offset, DataType type, int count, const QString& address);
     CLabelVariable write(const Area& area, int offset, DataType type, CLabelVariable&& values, int count);
 };

@@ -50,6 +50,9 @@ struct Framing {
     // Function codes (bit n for function n) whose requests record their station, as they go out,
     // for the disconnect warning.
     unsigned stationRecordedBy;
+    // A serial connect opens the port first and then applies its settings, whether the port takes
+    // them or not; otherwise the settings are applied first and a port that refuses them does not open.
+    bool settingsAfterOpening;
     // What serialDisConnectDrive returns when the port is not open.
     int closedPortDisconnect;
     FramingTexts texts;

@@ -1,6 +1,6 @@
 #include "modbus_link.h"
 
-#include <QMessageLogger>
+#include <QDebug>
 
 #include <algorithm>
 
@@ -11,9 +11,6 @@ namespace vane::modbus {
 namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
-
-void logWarning(const QString& line) { QMessageLogger().warning().noquote() << line; }
-void logDebug(const QString& line) { QMessageLogger().debug().noquote() << line; }
 
 const char* warningText(Verdict verdict)
 {
@@ -45,8 +42,8 @@ int ModbusLink::EthConnectDrive(QString address, int portNumber)
         transport.useSocket(this, &ModbusLink::onConnected, &ModbusLink::onDisconnected, &ModbusLink::onInput);
     if (!peer.setAddress(address)) {
         if (framing.texts.badAddressWarned)
-            logWarning(logtext::line(framing.texts.prefix, "%1:%2 ", logtext::kBadAddress,
-                                     {peer.toString(), QString::number(port)}));
+            qWarning().noquote() << logtext::line(framing.texts.prefix, "%1:%2 ", logtext::kBadAddress,
+                                                  {peer.toString(), QString::number(port)});
         return -1;
     }
     return socket.connectTo(peer, port, kConnectTimeoutMs);
@@ -67,14 +64,16 @@ int ModbusLink::connectSerial(const QString& portName, int baudRate, int dataBit
     SerialTransport& serial = transport.useSerial(this, &ModbusLink::onSerialInput, &ModbusLink::TimerTimeOut);
     serial.close();
     serial.port().setPortName(portName);
-    applyLineSettings(serial.port(), baudRate, dataBits, stopBits, parity);
+    if (!framing.settingsAfterOpening)
+        applyLineSettings(serial.port(), baudRate, dataBits, stopBits, parity);
     perExchange = perExchange || openPerExchange;
     serial.opening = perExchange ? SerialTransport::Opening::PerExchange : SerialTransport::Opening::Kept;
-    if (openPerExchange || serial.port().open(QIODevice::ReadWrite))
-        return 0;
-    if (framing.texts.openFailureLogged)
-        logDebug(portName + QString::fromUtf8(logtext::kOpenFailed));
-    return -1;
+    const bool opened = openPerExchange || serial.port().open(QIODevice::ReadWrite);
+    if (!opened && framing.texts.openFailureLogged)
+        qDebug().noquote() << portName + QString::fromUtf8(logtext::kOpenFailed);
+    if (framing.settingsAfterOpening)
+        applyLineSettings(serial.port(), baudRate, dataBits, stopBits, parity);
+    return opened ? 0 : -1;
 }
 
 int ModbusLink::serialDisConnectDrive()
@@ -119,10 +118,9 @@ void ModbusLink::onDisconnected()
         socket ? socket->socket().error() : QAbstractSocket::UnknownSocketError;
     if (error == QAbstractSocket::UnknownSocketError && !framing.texts.disconnectWithoutError)
         return;
-    QMessageLogger().warning().noquote()
-        << logtext::line(framing.texts.prefix, framing.texts.disconnect, "",
-                         {peer.toString(), QString::number(port), QString::number(lastStation)})
-        << error;
+    qWarning().noquote() << logtext::line(framing.texts.prefix, framing.texts.disconnect, "",
+                                          {peer.toString(), QString::number(port), QString::number(lastStation)})
+                         << error;
 }
 
 void ModbusLink::onInput()
@@ -260,19 +258,19 @@ TransactionResult ModbusLink::Message_parsing(QByteArray frame, QByteArray* out,
         return transactionLine(texts.prefix, text, tail, stationId, name, expectedLength, bytes);
     };
     if (debugFlag)
-        logDebug(line(logtext::kReadRequest, texts.readDumpTail, frame));
+        qDebug().noquote() << line(logtext::kReadRequest, texts.readDumpTail, frame);
     const int dataLength = std::max(expectedLength, 0);
     QByteArray reply = exchangeExpecting(frame, stationId, framing.headerSize + 2 + dataLength + framing.trailerSize);
     if (debugFlag)
-        logDebug(line(logtext::kReadAnswer, texts.readDumpTail, reply));
+        qDebug().noquote() << line(logtext::kReadAnswer, texts.readDumpTail, reply);
 
     int dataOffset = 0;
     const Verdict verdict = framing.judgeRead(frame, reply, stationId, dataLength, &dataOffset);
     if (verdict == Verdict::Ok)
         appendAnswerData(out, reply, dataOffset, dataLength);
     else
-        logWarning(line(warningText(verdict), logtext::kTransactionTail,
-                        verdict == Verdict::WrongLength ? reply.mid(texts.wrongLengthShownFrom) : reply));
+        qWarning().noquote() << line(warningText(verdict), logtext::kTransactionTail,
+                                     verdict == Verdict::WrongLength ? reply.mid(texts.wrongLengthShownFrom) : reply);
     spareAnswer = std::move(reply);
     return resultOf(verdict);
 }
@@ -297,8 +295,8 @@ TransactionResult ModbusLink::writeTransaction(PduRequest request, int stationId
         return TransactionResult::NoTransport;
     const FramingTexts& texts = framing.texts;
     const auto dump = [&](const char* text, const QByteArray& bytes) {
-        logDebug(transactionLine(texts.writePrefix, text, texts.writeDumpTail, stationId,
-                                 QLatin1String(area) + QString::number(offset), length, bytes));
+        qDebug().noquote() << transactionLine(texts.writePrefix, text, texts.writeDumpTail, stationId,
+                                              QLatin1String(area) + QString::number(offset), length, bytes);
     };
     if (debugFlag && !texts.writeDumpedAfterAnswer)
         dump(logtext::kWriteRequest, frame);

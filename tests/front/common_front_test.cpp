@@ -244,10 +244,19 @@ DRIVER_TEST(RequestsWithoutLink, AcceptedReadsAndWritesReportTheMissingLink)
     CLabelVariable values;
     values.value = QVariant::fromValue(QList<bool>{true, false, true});
     values.status = 0;
+    values.accessStatus = 5;
+    values.reserved = 77;
     const CLabelVariable written = host.iface->WriteVariable(QStringLiteral("0x7"), Bool, values, 3);
     EXPECT_EQ(written.status, DriverFacts::noLinkStatus);
     EXPECT_EQ(written.value.value<QList<bool>>(), (QList<bool>{true, false, true}));
     EXPECT_EQ(written.address, QStringLiteral("0x7"));
     EXPECT_EQ(written.count, 3);
     EXPECT_EQ(written.type, Bool);
+    // The host's own fields come back as they went in, from a sent write and from a refused one.
+    EXPECT_EQ(written.accessStatus, 5);
+    EXPECT_EQ(written.reserved, 77);
+    const CLabelVariable refused = host.iface->WriteVariable(QStringLiteral("1x7"), Bool, values, 3);
+    EXPECT_EQ(refused.status, 6);
+    EXPECT_EQ(refused.accessStatus, 5);
+    EXPECT_EQ(refused.reserved, 77);
 }

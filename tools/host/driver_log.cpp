@@ -27,7 +27,7 @@ const Gloss glossary[] = {
     {logtext::kNoAnswer, "no answer (0 bytes came back)"},
     {logtext::kWrongFunction, "answer with another function code: usually a Modbus exception answer"},
     {logtext::kWrongLength, "answer of the wrong length"},
-    {logtext::kWrongTransaction, "answer with the wrong transaction identifier"},
+    {logtext::kWrongTransaction, "answer with the wrong transaction identifier, or no Modbus answer (protocol identifier not 0)"},
     {logtext::kBadCrc, "answer with a wrong CRC"},
     {logtext::kWrongStation, "answer from another station (device address)"},
     {logtext::kSocketState, "socket state error: the connection broke"},
