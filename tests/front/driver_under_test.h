@@ -26,6 +26,13 @@ struct DriverFacts {
     static constexpr bool portEndsAtASecondColon = true;
     static constexpr int noLinkStatus = 8; // the TCP transactions report a closed link as no answer
     static constexpr int coils = 1, discreteInputs = 2, holdingRegisters = 3, inputRegisters = 4;
+    // Registers are written in every byte order; every write is stamped on entry, refused or not.
+    static constexpr bool writesByteOrderedTypes = true;
+    static constexpr bool refusedWriteKeepsHostTimestamp = false;
+    static constexpr int negativeOffsetStatus = 5;
+    // A write with neither a count nor an address is refused for the address.
+    static constexpr int writeWithoutCountOrAddressStatus = 5;
+    static constexpr int exceptionStatus = 7;
     // The frames it writes, on a socket and on a serial line alike.
     static constexpr vanetest::Framing framing = vanetest::Framing::Mbap;
 };
@@ -48,6 +55,12 @@ struct DriverFacts {
     static constexpr bool portEndsAtASecondColon = false;
     static constexpr int noLinkStatus = 9;
     static constexpr int discreteInputs = 1, coils = 2, inputRegisters = 3, holdingRegisters = 4;
+    // Only the plain register types are written; a refused write keeps the host's timestamp.
+    static constexpr bool writesByteOrderedTypes = false;
+    static constexpr bool refusedWriteKeepsHostTimestamp = true;
+    static constexpr int negativeOffsetStatus = 3;
+    static constexpr int writeWithoutCountOrAddressStatus = 4; // the count is checked first
+    static constexpr int exceptionStatus = 7;
     static constexpr vanetest::Framing framing = vanetest::Framing::Rtu;
 };
 #else

@@ -65,33 +65,14 @@ protected:
     CmdModbusRTU link;
 };
 
-TEST_F(RtuSerialLink, EmptyOpenModeOpensAtConnectAndStaysOpen)
+// Opening, reopening and closing the port are tested with the shared link.
+TEST_F(RtuSerialLink, EmptyOpenModeOpensAtConnectAndReportsItsStatus)
 {
     EXPECT_EQ(code(link.Connection_status()), -3);
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    QSerialPort* const portObject = serialPortOf(link);
-    ASSERT_NE(portObject, nullptr);
-    EXPECT_TRUE(portObject->isOpen());
-    QTimer* const timer = frameTimerOf(link);
-    ASSERT_NE(timer, nullptr);
-    EXPECT_FALSE(timer->isSingleShot());
     EXPECT_EQ(code(link.Connection_status()), 0);
     EXPECT_EQ(readOneRegister(3), 0);
-    EXPECT_EQ(readOneRegister(4), 0);
-    EXPECT_TRUE(portObject->isOpen());
     EXPECT_EQ(openEnds(), 1);
-
-    // A second connect reuses the objects.
-    ASSERT_EQ(link.serialConnectDrive(port(), 19200, 8, 1, "N", ""), 0);
-    EXPECT_EQ(link.findChildren<QSerialPort*>(), QList<QSerialPort*>{portObject});
-    EXPECT_EQ(frameTimerOf(link), timer);
-    EXPECT_EQ(readOneRegister(5), 0);
-
-    EXPECT_EQ(link.serialDisConnectDrive(), 0);
-    EXPECT_FALSE(portObject->isOpen());
-    EXPECT_EQ(openEnds(), 0);
-    EXPECT_EQ(link.serialDisConnectDrive(), 0);
-    EXPECT_EQ(device->requestCount(), 3);
 }
 
 TEST_F(RtuSerialLink, OpenModeOpensThePortAroundEachExchangeOnly)
@@ -148,37 +129,6 @@ TEST_F(RtuSerialLink, APortThatCannotBeOpenedFailsQuietly)
     QByteArray out;
     EXPECT_EQ(code(fresh.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
     EXPECT_EQ(device->requestCount(), 1);
-}
-
-// A pty takes any line settings and keeps none: they are checked on the driver's side.
-TEST_F(RtuSerialLink, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
-{
-    ASSERT_EQ(link.serialConnectDrive(port(), 19200, 7, 2, "e", ""), 0);
-    ASSERT_NE(serialPortOf(link), nullptr);
-    QSerialPort& serial = *serialPortOf(link);
-    EXPECT_EQ(serial.baudRate(), 19200);
-    EXPECT_EQ(serial.dataBits(), QSerialPort::Data7);
-    EXPECT_EQ(serial.stopBits(), QSerialPort::TwoStop);
-    EXPECT_EQ(serial.parity(), QSerialPort::EvenParity);
-    EXPECT_EQ(serial.flowControl(), QSerialPort::NoFlowControl);
-
-    ASSERT_EQ(link.serialConnectDrive(port(), 14400, 9, 0, "x", ""), 0);
-    EXPECT_EQ(serial.baudRate(), 19200);
-    EXPECT_EQ(serial.dataBits(), QSerialPort::Data7);
-    EXPECT_EQ(serial.stopBits(), QSerialPort::TwoStop);
-    EXPECT_EQ(serial.parity(), QSerialPort::EvenParity);
-
-    // "Even" holds an n: no parity. Single letters in either case.
-    ASSERT_EQ(link.serialConnectDrive(port(), 1200, 8, 1, "Even", ""), 0);
-    EXPECT_EQ(serial.baudRate(), 1200);
-    EXPECT_EQ(serial.parity(), QSerialPort::NoParity);
-    ASSERT_EQ(link.serialConnectDrive(port(), 115200, 5, 1, "O", ""), 0);
-    EXPECT_EQ(serial.baudRate(), 115200);
-    EXPECT_EQ(serial.dataBits(), QSerialPort::Data5);
-    EXPECT_EQ(serial.parity(), QSerialPort::OddParity);
-    ASSERT_EQ(link.serialConnectDrive(port(), 2400, 6, 1, "E", ""), 0);
-    EXPECT_EQ(serial.parity(), QSerialPort::EvenParity);
-    EXPECT_EQ(serial.dataBits(), QSerialPort::Data6);
 }
 
 TEST_F(RtuSerialLink, BytesOutsideAnExchangeEndAfterAFrameGapAndAreDroppedByTheNext)
@@ -248,59 +198,18 @@ TEST_F(RtuSerialLink, SendDataWithoutAnAnswerAllowanceWritesButDoesNotLook)
     EXPECT_EQ(device->requestCount(), 3);
 }
 
-TEST_F(RtuSerialLink, ASocketConnectReplacesThePortAndDestroyFreeReleasesIt)
+// The port is replaced by a socket as the shared link's tests show; the status follows.
+TEST_F(RtuSerialLink, ASocketConnectReplacingThePortLeavesNoTransport)
 {
-    CmdModbusRTU empty;
-    EXPECT_EQ(empty.DestroyFree(), 1);
-    EXPECT_EQ(empty.EthDisConnectDrive(), 1);
-    EXPECT_EQ(empty.serialDisConnectDrive(), 0);
-    EXPECT_EQ(empty.deletetcpSocket(), 0);
-    EXPECT_EQ(empty.deleteSerialPort(), 0);
-
     ASSERT_EQ(link.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    QPointer<QSerialPort> serial = serialPortOf(link);
-    QPointer<QTimer> timer = frameTimerOf(link);
-    ASSERT_FALSE(serial.isNull());
-    ASSERT_FALSE(timer.isNull());
-    // The socket takes the port's place even when it never connects.
     EXPECT_EQ(link.EthConnectDrive(QStringLiteral("not-an-address"), 502), -1);
-    ASSERT_NE(socketOf(link), nullptr);
-    EXPECT_EQ(serialPortOf(link), nullptr);
-    EXPECT_EQ(frameTimerOf(link), nullptr);
-    EXPECT_TRUE(serial.isNull());
-    EXPECT_TRUE(timer.isNull());
-    EXPECT_EQ(openEnds(), 0);
     EXPECT_EQ(code(link.Connection_status()), -3);
-
     EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(socketOf(link), nullptr);
-    EXPECT_EQ(link.DestroyFree(), 1);
     EXPECT_EQ(code(link.Connection_status()), -3);
-
-    // The pty end is free again: another link opens it and talks.
-    CmdModbusRTU next;
-    ASSERT_EQ(next.serialConnectDrive(port(), 9600, 8, 1, "N", ""), 0);
-    QByteArray out;
-    EXPECT_EQ(code(next.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), 0);
 }
 
-TEST(RtuLinkShape, MetaObjectListsTheFourReceptionSlotsInOrder)
-{
-    const QMetaObject& meta = CmdModbusRTU::staticMetaObject;
-    EXPECT_STREQ(meta.className(), "CmdModbusRTU");
-    EXPECT_EQ(meta.superClass(), &QObject::staticMetaObject);
-    QStringList own;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod method = meta.method(i);
-        EXPECT_EQ(method.methodType(), QMetaMethod::Slot);
-        EXPECT_EQ(method.access(), QMetaMethod::Private);
-        EXPECT_EQ(method.parameterCount(), 0);
-        own << QString::fromLatin1(method.name());
-    }
-    EXPECT_EQ(own, (QStringList{"Ethconnected", "Ethdisconnected", "EthreadyRead", "serialreadyRead"}));
-}
-
-TEST(RtuLinkDelays, BothDelaysServeTheThreadsEvents)
+// mysleep is tested with the shared link.
+TEST(RtuLinkDelays, DelayServesTheThreadsEvents)
 {
     CmdModbusRTU link;
     int fired = 0;
@@ -310,12 +219,6 @@ TEST(RtuLinkDelays, BothDelaysServeTheThreadsEvents)
     link.Delay_MSec(30);
     EXPECT_GE(clock.elapsed(), 25);
     EXPECT_EQ(fired, 1);
-
-    QTimer::singleShot(0, [&] { ++fired; });
-    clock.restart();
-    link.mysleep(30);
-    EXPECT_GE(clock.elapsed(), 25);
-    EXPECT_EQ(fired, 2);
 }
 
 } // namespace

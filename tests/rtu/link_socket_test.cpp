@@ -38,45 +38,23 @@ protected:
     CmdModbusRTU link;
 };
 
-TEST_F(RtuSocketLink, ConnectsWithoutNagleAndCarriesRtuFrames)
+// Connecting, reconnecting and the refused address are tested with the shared link.
+TEST_F(RtuSocketLink, CarriesRtuFramesAndReportsItsStatus)
 {
+    EXPECT_EQ(code(link.Connection_status()), -3);
     ASSERT_EQ(connect(), 0);
-    QTcpSocket* const socket = socketOf(link);
-    ASSERT_NE(socket, nullptr);
-    EXPECT_EQ(socket->peerPort(), device->port());
-    EXPECT_EQ(socket->peerAddress().toString(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(socketConnectedTo(device->port()), socket->socketDescriptor());
-    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
     EXPECT_EQ(code(link.Connection_status()), 0);
-
     QByteArray out;
     EXPECT_EQ(code(link.ReadInputRegisters3x(3, 10, 4, "3x10", &out)), 0);
     EXPECT_EQ(device->lastRequest(), rtuRequest(3, readRequestPdu(4, 10, 2)));
-    EXPECT_EQ(out, registerBytes({patternRegister(10), patternRegister(11)}));
-    EXPECT_EQ(code(link.WriteHoldingRegisters4x(3, 1, 2, hex("0102"))), 0);
-
-    // Connecting again drops the old connection and reuses the socket object.
-    ASSERT_EQ(connect(), 0);
-    EXPECT_EQ(link.findChildren<QTcpSocket*>(), QList<QTcpSocket*>{socket});
-    ASSERT_TRUE(processEventsUntil([&] { return device->connectionCount() == 2 && device->openConnectionCount() == 1; }));
-    EXPECT_EQ(code(link.ReadInputRegisters3x(3, 10, 4, "3x10", &out)), 0);
-    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
-}
-
-TEST_F(RtuSocketLink, AddressTextThatIsNoNumericAddressIsRefusedSilently)
-{
-    LogCapture log;
-    EXPECT_EQ(link.EthConnectDrive(QStringLiteral("localhost"), device->port()), -1);
-    EXPECT_NE(socketOf(link), nullptr);
+    EXPECT_EQ(link.EthDisConnectDrive(), 0);
     EXPECT_EQ(code(link.Connection_status()), -3);
-    EXPECT_TRUE(log.lines().empty());
-    QByteArray out;
-    EXPECT_EQ(code(link.ReadHoldingRegisters4x(1, 0, 2, "4x0", &out)), -3);
-    EXPECT_EQ(device->connectionCount(), 0);
 }
 
-TEST_F(RtuSocketLink, NobodyListeningGivesMinusThree)
+TEST_F(RtuSocketLink, AddressTextThatIsNoNumericAddressLeavesNoTransport)
 {
+    EXPECT_EQ(link.EthConnectDrive(QStringLiteral("localhost"), device->port()), -1);
+    EXPECT_EQ(code(link.Connection_status()), -3);
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     const quint16 unused = server.serverPort();
@@ -156,24 +134,6 @@ TEST_F(RtuSocketLink, PeerGoneUnnoticedUntilTheNextRequestGivesNoTransport)
     ASSERT_EQ(log.warnings().size(), 1);
     EXPECT_TRUE(log.warnings().first().startsWith(QStringLiteral("lib[ModbusRTU]127.0.0.1:")));
     EXPECT_TRUE(log.debugLines().isEmpty());
-}
-
-TEST_F(RtuSocketLink, EveryDisconnectIsReportedEvenWithoutASocketError)
-{
-    ASSERT_EQ(connect(), 0);
-    QByteArray out;
-    EXPECT_EQ(code(link.ReadCoils0x(9, 0, 1, "0x0", &out)), 0);
-    LogCapture log;
-    EXPECT_EQ(link.EthDisConnectDrive(), 0);
-    EXPECT_EQ(socketOf(link)->state(), QAbstractSocket::UnconnectedState);
-    ASSERT_EQ(log.warnings().size(), 1);
-    const QString prefix = QStringLiteral("lib[ModbusRTU]127.0.0.1:%1 ID=9 QAbstractSocket::").arg(device->port());
-    EXPECT_TRUE(log.warnings()[0].startsWith(prefix)) << log.warnings()[0].toStdString();
-    EXPECT_EQ(link.EthDisConnectDrive(), 0);
-    EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(socketOf(link), nullptr);
-    EXPECT_EQ(socketConnectedTo(device->port()), -1);
-    EXPECT_EQ(link.EthDisConnectDrive(), 1);
 }
 
 TEST_F(RtuSocketLink, WithBothTransportsTheSocketCarriesTheExchange)

@@ -46,95 +46,13 @@ std::unique_ptr<FakeDevice> patternDevice()
 
 } // namespace
 
-TEST(TcpLinkShape, MetaObjectListsTheFourReceptionSlotsInOrderAndNoSignals)
-{
-    const QMetaObject& meta = CmdModbusTCP::staticMetaObject;
-    EXPECT_STREQ(meta.className(), "CmdModbusTCP");
-    QStringList own;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod method = meta.method(i);
-        EXPECT_EQ(method.methodType(), QMetaMethod::Slot) << method.methodSignature().constData();
-        EXPECT_EQ(method.access(), QMetaMethod::Private) << method.methodSignature().constData();
-        own << QString::fromLatin1(method.methodSignature());
-    }
-    EXPECT_EQ(own, (QStringList{"Ethconnected()", "Ethdisconnected()", "EthreadyRead()", "serialreadyRead()"}));
-}
-
-TEST(TcpLinkWithoutTransport, ReportsNoTransportEverywhere)
+TEST(TcpLinkWithoutTransport, ExchangesReportNoTransport)
 {
     CmdModbusTCP link;
     QByteArray reply("keep");
     EXPECT_EQ(code(link.Determine_write(holdingReadRequest(0, 1))), -3);
     EXPECT_EQ(code(link.SendData(holdingReadRequest(0, 1), reply, 50)), -3);
     EXPECT_EQ(reply, QByteArray("keep"));
-    EXPECT_EQ(link.EthDisConnectDrive(), 1);
-    EXPECT_EQ(link.serialDisConnectDrive(), -1);
-    EXPECT_EQ(link.DestroyFree(), 1);
-}
-
-TEST(TcpLinkConnect, HostNameIsRefusedWithWarningAndNoConnectionAttempt)
-{
-    LogCapture log;
-    CmdModbusTCP link;
-    EXPECT_EQ(link.EthConnectDrive("localhost", 1502), -1);
-    // The warning names the port it was given.
-    EXPECT_EQ(log.warnings(), QStringList{"lib[ModbusTCP]:1502 IP错误"});
-    // The socket is made even so, and stays untouched.
-    ASSERT_NE(socketOf(link), nullptr);
-    EXPECT_EQ(socketOf(link)->state(), QAbstractSocket::UnconnectedState);
-}
-
-TEST(TcpLinkConnect, NothingListeningGivesMinus3)
-{
-    CmdModbusTCP link;
-    EXPECT_EQ(link.EthConnectDrive("127.0.0.1", unusedLoopbackPort()), -3);
-    EXPECT_EQ(socketOf(link)->state(), QAbstractSocket::UnconnectedState);
-}
-
-TEST(TcpLinkConnect, ConnectsWithLowDelayAndReconnectReusesTheSocket)
-{
-    auto device = patternDevice();
-    ASSERT_TRUE(device->isReady());
-    CmdModbusTCP link;
-    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
-    QTcpSocket* const socket = socketOf(link);
-    ASSERT_NE(socket, nullptr);
-    EXPECT_EQ(socket->state(), QAbstractSocket::ConnectedState);
-    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
-    EXPECT_EQ(socket->peerAddress().toString(), QString("127.0.0.1"));
-    EXPECT_EQ(socket->peerPort(), device->port());
-    EXPECT_EQ(socketConnectedTo(device->port()), socket->socketDescriptor());
-
-    // A second connect drops the first connection and makes a new one on the same object.
-    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
-    EXPECT_EQ(link.findChildren<QTcpSocket*>(), QList<QTcpSocket*>{socket});
-    EXPECT_TRUE(sleepUntil([&] { return device->connectionCount() == 2 && device->openConnectionCount() == 1; }));
-    EXPECT_EQ(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
-
-    // The same reception still works over the new connection.
-    QByteArray reply;
-    EXPECT_EQ(code(link.SendData(holdingReadRequest(4, 1), reply, 50)), 0);
-    EXPECT_EQ(registersFromBytes(reply.mid(9)), std::vector<uint16_t>{patternRegister(4)});
-}
-
-TEST(TcpLinkConnect, DisconnectLeavesTheSocketForTheNextConnectWithoutWarning)
-{
-    auto device = patternDevice();
-    LogCapture log;
-    CmdModbusTCP link;
-    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
-    EXPECT_EQ(link.EthDisConnectDrive(), 0);
-    EXPECT_EQ(socketOf(link)->state(), QAbstractSocket::UnconnectedState);
-    EXPECT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
-    QByteArray reply;
-    EXPECT_EQ(code(link.SendData(holdingReadRequest(0, 1), reply, 50)), -3);
-    EXPECT_TRUE(reply.isEmpty());
-    EXPECT_EQ(device->requestCount(), 0);
-    EXPECT_EQ(log.total(), 0) << (log.warnings() + log.debugLines()).join("\n").toStdString();
-
-    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
-    EXPECT_EQ(code(link.SendData(holdingReadRequest(0, 1), reply, 50)), 0);
-    EXPECT_EQ(reply.size(), 11);
 }
 
 TEST(TcpLinkExchange, CollectSwitchZeroWritesButLeavesTheReplyAlone)
@@ -154,30 +72,6 @@ TEST(TcpLinkExchange, CollectSwitchZeroWritesButLeavesTheReplyAlone)
     EXPECT_EQ(reply.mid(1), mbapPatternAnswer(holdingReadRequest(9, 1)));
 }
 
-TEST(TcpLinkRelease, SerialConnectReplacesTheSocketAndDestroyFreeReleasesThePort)
-{
-    PtyPair pty;
-    ASSERT_TRUE(pty.isReady());
-    auto device = patternDevice();
-    CmdModbusTCP link;
-    ASSERT_EQ(link.EthConnectDrive("127.0.0.1", device->port()), 0);
-    ASSERT_EQ(link.serialConnectDrive(QString::fromStdString(pty.pathA()), 9600, 8, 1, "N"), 0);
-    EXPECT_EQ(socketOf(link), nullptr);
-    EXPECT_TRUE(sleepUntil([&] { return device->openConnectionCount() == 0; }));
-    ASSERT_NE(serialPortOf(link), nullptr);
-    ASSERT_NE(frameTimerOf(link), nullptr);
-    EXPECT_NE(descriptorOpenOn(pty.pathA()), -1);
-    EXPECT_EQ(link.EthDisConnectDrive(), 1);
-
-    EXPECT_EQ(link.DestroyFree(), 0);
-    EXPECT_EQ(serialPortOf(link), nullptr);
-    EXPECT_EQ(frameTimerOf(link), nullptr);
-    EXPECT_TRUE(link.findChildren<QIODevice*>().isEmpty());
-    EXPECT_TRUE(link.findChildren<QTimer*>().isEmpty());
-    EXPECT_EQ(descriptorOpenOn(pty.pathA()), -1);
-    EXPECT_EQ(link.DestroyFree(), 1);
-}
-
 TEST(TcpLinkSerial, PortThatCannotBeOpenedGivesMinus1WithItsDebugMessage)
 {
     LogCapture log;
@@ -192,69 +86,6 @@ TEST(TcpLinkSerial, PortThatCannotBeOpenedGivesMinus1WithItsDebugMessage)
     QByteArray reply;
     EXPECT_EQ(code(link.SendData(holdingReadRequest(0, 1), reply, 50)), 0);
     EXPECT_TRUE(reply.isEmpty());
-}
-
-TEST(TcpLinkSerial, LineSettingsFollowTheArgumentsAndKeepWhatIsUnknown)
-{
-    // A port that does not open still takes the settings; a pty would refuse 7 bits and parity.
-    const QString path("/nonexistent/ttyVane");
-    CmdModbusTCP link;
-    ASSERT_EQ(link.serialConnectDrive(path, 2400, 7, 2, "e"), -1);
-    QSerialPort* const port = serialPortOf(link);
-    ASSERT_NE(port, nullptr);
-    EXPECT_EQ(port->baudRate(), 2400);
-    EXPECT_EQ(port->dataBits(), QSerialPort::Data7);
-    EXPECT_EQ(port->stopBits(), QSerialPort::TwoStop);
-    EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
-    EXPECT_EQ(port->flowControl(), QSerialPort::NoFlowControl);
-
-    // 1200 baud keeps the configured gap; numbers outside the known ones keep their setting.
-    link.serialConnectDrive(path, 1200, 9, 7, "x");
-    EXPECT_EQ(link.findChildren<QSerialPort*>(), QList<QSerialPort*>{port});
-    EXPECT_EQ(port->baudRate(), 1200);
-    EXPECT_EQ(port->dataBits(), QSerialPort::Data7);
-    EXPECT_EQ(port->stopBits(), QSerialPort::TwoStop);
-    EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
-
-    link.serialConnectDrive(path, 1234, 8, 1, "Even");
-    EXPECT_EQ(port->baudRate(), 1200);
-    EXPECT_EQ(port->dataBits(), QSerialPort::Data8);
-    EXPECT_EQ(port->stopBits(), QSerialPort::OneStop);
-    EXPECT_EQ(port->parity(), QSerialPort::NoParity); // "Even" holds an n
-
-    link.serialConnectDrive(path, 9600, 6, 1, "O");
-    EXPECT_EQ(port->parity(), QSerialPort::OddParity);
-    EXPECT_EQ(port->dataBits(), QSerialPort::Data6);
-    link.serialConnectDrive(path, 4800, 5, 3, "n");
-    EXPECT_EQ(port->dataBits(), QSerialPort::Data5);
-    EXPECT_EQ(port->stopBits(), QSerialPort::OneAndHalfStop);
-    EXPECT_EQ(port->parity(), QSerialPort::NoParity);
-    link.serialConnectDrive(path, 19200, 8, 1, "E");
-    EXPECT_EQ(port->baudRate(), 19200);
-    EXPECT_EQ(port->parity(), QSerialPort::EvenParity);
-}
-
-TEST(TcpLinkSerial, OpenPortIsReopenedByConnectAndClosedByDisconnect)
-{
-    PtyPair pty;
-    ASSERT_TRUE(pty.isReady());
-    const QString path = QString::fromStdString(pty.pathA());
-    CmdModbusTCP link;
-    ASSERT_EQ(link.serialConnectDrive(path, 9600, 8, 1, "N"), 0);
-    QSerialPort* const port = serialPortOf(link);
-    ASSERT_NE(port, nullptr);
-    EXPECT_TRUE(port->isOpen());
-    EXPECT_EQ(descriptorOpenOn(pty.pathA()), port->handle());
-    ASSERT_EQ(link.serialConnectDrive(path, 19200, 8, 1, "N"), 0);
-    EXPECT_EQ(link.findChildren<QSerialPort*>(), QList<QSerialPort*>{port});
-    EXPECT_TRUE(port->isOpen());
-    EXPECT_EQ(port->baudRate(), 19200);
-
-    EXPECT_EQ(link.serialDisConnectDrive(), 0);
-    EXPECT_FALSE(port->isOpen());
-    EXPECT_EQ(descriptorOpenOn(pty.pathA()), -1);
-    EXPECT_EQ(link.serialDisConnectDrive(), -1);
-    EXPECT_EQ(serialPortOf(link), port);
 }
 
 TEST(TcpLinkSerial, FrameGapAndSilenceFollowTheCharacterTime)
@@ -346,14 +177,3 @@ TEST(TcpLinkHelpers, CrcIsTheModbusSerialLineCrc)
               uint16_t(uint8_t(framed.at(6)) | uint8_t(framed.at(7)) << 8));
 }
 
-TEST(TcpLinkHelpers, SleepRunsTheThreadsEvents)
-{
-    CmdModbusTCP link;
-    bool fired = false;
-    QTimer::singleShot(5, [&] { fired = true; });
-    QElapsedTimer clock;
-    clock.start();
-    link.mysleep(40);
-    EXPECT_TRUE(fired);
-    EXPECT_GE(clock.elapsed(), 39);
-}
