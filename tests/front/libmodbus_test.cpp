@@ -493,7 +493,7 @@ DRIVER_TEST_F(OnLibmodbus, BitTypesGiveKnownValues)
 
 DRIVER_TEST_F(PatternsOnLibmodbus, EveryRegisterTypeWritesInItsByteOrder)
 {
-    expectRegisterWrite<char>(Int8, {-3, 0x41, 0x7F, -128}, "A", false);
+    expectRegisterWrite<char>(Int8, {char(-3), 0x41, 0x7F, char(-128)}, "A", false);
     expectRegisterWrite<unsigned char>(UInt8, {0xFE, 0x01}, "A", false);
     expectRegisterWrite<short>(Int16, {-2, 0x1234, 77}, "AB", false);
     expectRegisterWrite<unsigned short>(UInt16, {0xFFFE, 0x0102}, "AB", false);
