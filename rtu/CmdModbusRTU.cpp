@@ -27,10 +27,7 @@ void CmdModbusRTU::Determine_write(QByteArray frame) { transfer(frame, 50); }
 
 TransactionResult CmdModbusRTU::SendData(QByteArray frame, QByteArray& reply, int waitMs)
 {
-    transfer(frame, std::max(waitMs, 0));
-    const bool answered = waitMs >= 1 && takeAnswer(reply);
-    dropAnswer();
-    closeIfPerExchange();
+    const bool answered = exchangeInto(frame, std::max(waitMs, 0), waitMs >= 1 ? &reply : nullptr);
     return answered ? TransactionResult::Done : TransactionResult::BadAnswer;
 }
 

@@ -169,7 +169,14 @@ bool ModbusLink::takeAnswer(QByteArray& reply)
     return true;
 }
 
-void ModbusLink::dropAnswer() { emptyKeepingRoom(recvBuf); }
+bool ModbusLink::exchangeInto(const QByteArray& frame, int extraWaitMs, QByteArray* reply)
+{
+    transfer(frame, extraWaitMs);
+    const bool answered = reply && takeAnswer(*reply);
+    emptyKeepingRoom(recvBuf);
+    closeIfPerExchange();
+    return answered;
+}
 
 void ModbusLink::closeIfPerExchange()
 {
@@ -186,10 +193,7 @@ QByteArray ModbusLink::exchangeExpecting(const QByteArray& frame, int stationId,
     if (function < 32 && (framing.stationRecordedBy & (1u << function)))
         lastStation = stationId;
     expectedAnswerSize = answerSize;
-    transfer(frame, framing.transactionAnswerWaitMs);
-    takeAnswer(reply);
-    dropAnswer();
-    closeIfPerExchange();
+    exchangeInto(frame, framing.transactionAnswerWaitMs, &reply);
     expectedAnswerSize = 0;
     return reply;
 }

@@ -53,8 +53,9 @@ protected:
     bool transfer(const QByteArray& frame, int extraWaitMs);
     // Hands the answer of the last exchange over to `reply`; false when nothing came.
     bool takeAnswer(QByteArray& reply);
-    void dropAnswer();
-    void closeIfPerExchange();
+    // A whole exchange: transfer, the answer handed to `reply` (when given), the rest dropped, and a
+    // port opened per exchange closed again. True when an answer was handed over.
+    bool exchangeInto(const QByteArray& frame, int extraWaitMs, QByteArray* reply);
 
     // Notifications of the transport's Qt objects.
     void onConnected();
@@ -80,6 +81,7 @@ private:
     // One exchange for a transaction whose normal answer takes `answerSize` bytes; returns the answer.
     QByteArray exchangeExpecting(const QByteArray& frame, int stationId, int answerSize);
     TransactionResult broadcast(const QByteArray& frame);
+    void closeIfPerExchange();
     QString transactionLine(const char* prefix, const char* text, const char* tail, int stationId, const QString& what,
                             int length, const QByteArray& bytes) const;
 };
