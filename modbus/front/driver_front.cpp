@@ -1,6 +1,7 @@
 #include "driver_front.h"
 
 #include <QDateTime>
+#include <QDebug>
 
 #include "contract/status.h"
 #include "modbus/protocol/build_info.h"
@@ -82,9 +83,18 @@ int DriverFront::ConnectDrive(QString parameters)
         parity = serial.parity;
         if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
             return -1;
+        SerialOptionsReport report;
+        const SerialOptions options = parseSerialOptions(serial.optionFields, &report);
+        const QString prefix = QString::fromLatin1(policy.identity.driveName) + QStringLiteral(": ") + portName;
+        for (const QString& unknown : report.unknown)
+            qWarning().noquote() << prefix + QStringLiteral(": unknown option '%1' ignored").arg(unknown);
+        if (!report.badField.isEmpty()) {
+            qWarning().noquote() << prefix + QStringLiteral(": option '%1' has a bad value").arg(report.badField);
+            return -1;
+        }
         // The link now talks over the port alone; a disconnect closes the port.
         tcpPort = 0;
-        return link->connectSerial(portName, baudRate, dataBits, stopBits, parity, perExchange);
+        return link->connectSerial(portName, baudRate, dataBits, stopBits, parity, perExchange, options);
     }
     if (!parameters.contains(QLatin1Char(':')))
         return -4;

@@ -1,5 +1,6 @@
 #include "serial_transport.h"
 
+#include <QDebug>
 #include <QThread>
 
 namespace vane::modbus {
@@ -13,6 +14,9 @@ constexpr int kLongestFrameBytes = 260;
 constexpr int kQuietLineSlackMs = 50;
 
 int ceilMs(qint64 us) { return static_cast<int>((us + 999) / 1000); }
+
+// An echo is the request's own bytes: it can tell its size from the request alone.
+int echoSize(const QByteArray&, int, int requestSize) { return requestSize; }
 
 } // namespace
 
@@ -38,100 +42,192 @@ SerialTransport::~SerialTransport()
 {
     QObject::disconnect(serial, nullptr, nullptr, nullptr);
     QObject::disconnect(timer, nullptr, nullptr, nullptr);
-    close();
+    leaveLine();
     delete timer;
     delete serial;
+}
+
+bool SerialTransport::attach(const QString& portName, Opening how, bool openNow, bool echo, const Rs485Mode& rs485, bool settingsRequired,
+                             QString* warning)
+{
+    leaveLine();
+    SharedLine::Setup setup;
+    setup.settings = LineSettings::of(*serial);
+    setup.echo = echo;
+    setup.rs485 = rs485;
+    setup.settingsRequired = settingsRequired;
+    bool sameSetup = false;
+    // A bare name is a device of the system's, as the port objects take it.
+    const QString path = portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    std::shared_ptr<SharedLine> joined = SharedLine::join(path, setup, &sameSetup);
+    if (!sameSetup) {
+        *warning = QStringLiteral("in use by another driver with other settings; the first driver's stay");
+        return false;
+    }
+    line = std::move(joined);
+    opening = how;
+    lastWarning.clear();
+    if (!openNow)
+        return true;
+    kept = line->keepOpen(warning);
+    if (!kept)
+        line.reset();
+    return kept;
+}
+
+void SerialTransport::leaveKeptOpen()
+{
+    if (kept)
+        line->releaseKept();
+    kept = false;
+}
+
+void SerialTransport::leaveLine()
+{
+    timer->stop();
+    leaveKeptOpen();
+    line.reset();
 }
 
 void SerialTransport::close()
 {
     timer->stop();
-    if (!serial->isOpen())
+    leaveKeptOpen();
+    if (opening == Opening::Kept)
+        line.reset();
+}
+
+void SerialTransport::warnOnce(const QString& reason)
+{
+    if (reason.isEmpty() || reason == lastWarning)
         return;
-    serial->clear(QSerialPort::AllDirections);
-    serial->close();
+    lastWarning = reason;
+    qWarning().noquote() << (line ? line->path : serial->portName()) + QStringLiteral(": ") + reason;
 }
 
-void SerialTransport::dropBuffered()
+bool SerialTransport::writeOnQuietLine(int fd, const QByteArray& request, int writeTimeoutMs, const LineTimes& times)
 {
-    incoming.clear();
-    // What the port took in between exchanges answered nobody now asking.
-    if (serial->isOpen() && serial->bytesAvailable() > 0) {
-        serial->readAll();
-        line.byteSeen();
-    }
-}
-
-bool SerialTransport::readyForRequest()
-{
-    if (opening == Opening::PerExchange && !serial->isOpen())
-        serial->open(QIODevice::ReadWrite);
-    if (!serial->isOpen())
-        return false;
-    timer->stop();
-    return true;
-}
-
-bool SerialTransport::writeOnQuietLine(const QByteArray& request, int writeTimeoutMs, const LineTimes& times)
-{
-    dropBuffered();
     const int longestFrameMs = ceilMs(times.wireUs(kLongestFrameBytes));
-    line.awaitQuietLine(serial->handle(), times.silenceUs, longestFrameMs + kQuietLineSlackMs);
+    line->discipline.awaitQuietLine(fd, times.silenceUs, longestFrameMs + kQuietLineSlackMs);
     DescriptorState state;
     state.socket = false;
-    return writeAll(serial->handle(), request, writeTimeoutMs, state);
+    return writeAll(fd, request, writeTimeoutMs, state);
+}
+
+SerialTransport::Echo SerialTransport::takeEcho(int fd, const QByteArray& request, const AnswerTiming& timing,
+                                                QByteArray& answer)
+{
+    QElapsedTimer clock;
+    clock.start();
+    AnswerShape shape;
+    shape.size = echoSize;
+    shape.expectedSize = request.size();
+    DescriptorState state;
+    state.socket = false;
+    collectAnswer(fd, answer, shape, timing, clock, state);
+    if (answer.isEmpty())
+        return Echo::None;
+    if (answer.startsWith(request)) {
+        answer.remove(0, request.size()); // what follows it is the answer's beginning
+        return Echo::Heard;
+    }
+    warnOnce(QStringLiteral("the echo differs from the request: another sender on the line"));
+    return Echo::Collided;
 }
 
 bool SerialTransport::exchange(const QByteArray& request, const AnswerShape& shape, const AnswerTiming& timing,
                                QByteArray& answer)
 {
     emptyKeepingRoom(answer);
-    if (!readyForRequest())
+    incoming.clear();
+    collision = false;
+    if (!onLine())
         return false;
-    const FineTimerSlack fineSlack;
     const LineTimes& times = lineTimes();
+    const int requestMs = ceilMs(times.wireUs(request.size()));
+    const int expectedBytes = shape.expectedSize > 0 ? shape.expectedSize : kLongestFrameBytes;
+    const int answerMs = ceilMs(times.wireUs(expectedBytes));
+    // The line is waited for as long as this exchange could last on it.
+    QString warning;
+    const LineTurn turn(*line, timing.writeTimeoutMs + requestMs + timing.firstByteMs + timing.collectMs + answerMs,
+                        &warning);
+    if (!turn) {
+        warnOnce(warning);
+        return false;
+    }
+    const int fd = line->descriptor();
+    if (kept && opening == Opening::PerExchange)
+        leaveKeptOpen(); // opened by a connect; per exchange from now on, so closed after this one
+    const FineTimerSlack fineSlack;
+    writeOnQuietLine(fd, request, timing.writeTimeoutMs, times);
     QElapsedTimer clock;
-    writeOnQuietLine(request, timing.writeTimeoutMs, times);
     clock.start();
 
     // The answer cannot begin before the request has reached the device, and takes its own wire time.
-    const int expectedBytes = shape.expectedSize > 0 ? shape.expectedSize : kLongestFrameBytes;
     AnswerTiming onLine = timing;
-    onLine.firstByteMs += ceilMs(times.wireUs(request.size()));
-    onLine.collectMs += ceilMs(times.wireUs(expectedBytes));
+    onLine.firstByteMs += requestMs;
+    onLine.collectMs += answerMs;
     onLine.quietEndUs = times.frameGapUs;
     DescriptorState state;
     state.socket = false;
-    collectAnswer(serial->handle(), answer, shape, onLine, clock, state);
+    if (line->setup.echo) {
+        AnswerTiming echoTiming = onLine;
+        echoTiming.collectMs = requestMs + kQuietLineSlackMs;
+        echoTiming.quietEndUs = 0;
+        const Echo echo = takeEcho(fd, request, echoTiming, answer);
+        if (echo != Echo::Heard) {
+            // Without its echo the request never reached the line's other end intact.
+            collision = echo == Echo::Collided;
+            line->discipline.byteSeen();
+            return true;
+        }
+        clock.restart(); // the answer follows the echo
+        onLine.firstByteMs = timing.firstByteMs;
+    }
+    collectAnswer(fd, answer, shape, onLine, clock, state);
     if (answer.isEmpty()) {
         // The request occupied the line for its wire time after the system took it.
-        line.lineBusyUntil(times.wireUs(request.size()) - clock.nsecsElapsed() / 1000);
+        line->discipline.lineBusyUntil(times.wireUs(request.size()) - clock.nsecsElapsed() / 1000);
     } else {
-        line.byteSeen();
+        lastWarning.clear();
+        line->discipline.byteSeen();
         // The frame is over once the line has been quiet for t3.5. Bytes right behind it (a late
         // answer to an earlier request and this one's, back to back) make it no answer of its own:
         // they stay with it, so that its checks fail, instead of lying on the line for the next.
-        if (collectTrailing(serial->handle(), answer, times.silenceUs, kLongestFrameBytes, state) > 0)
-            line.byteSeen();
+        if (collectTrailing(fd, answer, times.silenceUs, kLongestFrameBytes, state) > 0)
+            line->discipline.byteSeen();
         else
-            line.quietSeen(times.silenceUs);
+            line->discipline.quietSeen(times.silenceUs);
     }
-    // The frame timer may have been started by bytes of this answer: nothing is left for it.
-    timer->stop();
     return true;
 }
 
 bool SerialTransport::send(const QByteArray& request, int writeTimeoutMs)
 {
-    if (!readyForRequest())
+    if (!onLine())
         return false;
-    const FineTimerSlack fineSlack;
     const LineTimes& times = lineTimes();
-    const bool written = writeOnQuietLine(request, writeTimeoutMs, times);
+    QString warning;
+    const LineTurn turn(*line, writeTimeoutMs + ceilMs(times.wireUs(kLongestFrameBytes)) + kQuietLineSlackMs,
+                        &warning);
+    if (!turn) {
+        warnOnce(warning);
+        return false;
+    }
+    const int fd = line->descriptor();
+    const FineTimerSlack fineSlack;
+    const bool written = writeOnQuietLine(fd, request, writeTimeoutMs, times);
     // The port takes the bytes at once; the frame is on the wire after its wire time.
     QThread::usleep(static_cast<unsigned long>(times.wireUs(request.size())));
-    line.byteSeen();
-    line.holdNextRequest(static_cast<qint64>(kBroadcastTurnaroundMs) * 1000);
+    if (line->setup.echo) {
+        // Nobody answers a broadcast; its echo goes with it.
+        QByteArray echo;
+        DescriptorState state;
+        state.socket = false;
+        collectTrailing(fd, echo, std::max(times.silenceUs, times.frameGapUs), kLongestFrameBytes, state);
+    }
+    line->discipline.byteSeen();
+    line->discipline.holdNextRequest(static_cast<qint64>(kBroadcastTurnaroundMs) * 1000);
     return written;
 }
 
@@ -141,13 +237,7 @@ void SerialTransport::restartFrameTimer()
     timer->start(ceilMs(lineTimes().frameGapUs));
 }
 
-void SerialTransport::takeIncoming()
-{
-    timer->stop();
-    if (serial->isOpen()) {
-        appendReceived(incoming, serial->readAll());
-        line.byteSeen();
-    }
-}
+// Nothing reads the line between exchanges: the next exchange drops what lies on it.
+void SerialTransport::takeIncoming() { timer->stop(); }
 
 } // namespace vane::modbus

@@ -31,9 +31,12 @@ public:
 
     // What arrived since the last exchange, nobody having asked for it.
     const QByteArray& unasked() const { return incoming; }
+    // The last exchange met another sender on the line: what came back is nobody's answer.
+    bool collided() const { return collision; }
 
 protected:
     QByteArray incoming;
+    bool collision = false;
 };
 
 } // namespace vane::modbus

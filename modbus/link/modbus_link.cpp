@@ -38,6 +38,7 @@ ModbusLink::~ModbusLink() { DestroyFree(); }
 int ModbusLink::EthConnectDrive(QString address, int portNumber)
 {
     port = portNumber;
+    options = SerialOptions(); // a socket has no room for options
     SocketTransport& socket =
         transport.useSocket(this, &ModbusLink::onConnected, &ModbusLink::onDisconnected, &ModbusLink::onInput);
     if (!peer.setAddress(address)) {
@@ -59,28 +60,35 @@ int ModbusLink::EthDisConnectDrive()
 }
 
 int ModbusLink::connectSerial(const QString& portName, int baudRate, int dataBits, int stopBits,
-                              const QString& parity, bool openPerExchange)
+                              const QString& parity, bool openPerExchange, const SerialOptions& lineOptions)
 {
     SerialTransport& serial = transport.useSerial(this, &ModbusLink::onSerialInput, &ModbusLink::TimerTimeOut);
     serial.close();
     serial.port().setPortName(portName);
-    if (!framing.settingsAfterOpening)
-        applyLineSettings(serial.port(), baudRate, dataBits, stopBits, parity);
+    applyLineSettings(serial.port(), baudRate, dataBits, stopBits, parity);
+    options = lineOptions;
     perExchange = perExchange || openPerExchange;
-    serial.opening = perExchange ? SerialTransport::Opening::PerExchange : SerialTransport::Opening::Kept;
-    const bool opened = openPerExchange || serial.port().open(QIODevice::ReadWrite);
-    if (!opened && framing.texts.openFailureLogged)
+    QString reason;
+    // A connect without the per-exchange suffix opens the port now, even when an earlier one
+    // asked for per-exchange opening: the first exchange then closes it.
+    const bool attached = serial.attach(portName, perExchange ? SerialTransport::Opening::PerExchange
+                                                    : SerialTransport::Opening::Kept,
+                                        !openPerExchange, options.echo,
+                                        Rs485Mode{options.rs485, options.rs485RtsLow, options.rs485DelayBeforeMs,
+                                                  options.rs485DelayAfterMs},
+                                        !framing.settingsAfterOpening, &reason);
+    if (!attached && framing.texts.openFailureLogged)
         qDebug().noquote() << portName + QString::fromUtf8(logtext::kOpenFailed);
-    if (framing.settingsAfterOpening)
-        applyLineSettings(serial.port(), baudRate, dataBits, stopBits, parity);
-    return opened ? 0 : -1;
+    if (!attached && !reason.isEmpty())
+        qWarning().noquote() << QString::fromLatin1(framing.texts.prefix) + portName + QStringLiteral(": ") + reason;
+    return attached ? 0 : -1;
 }
 
 int ModbusLink::serialDisConnectDrive()
 {
     SerialTransport* serial = transport.serial();
     // A port that is closed already gives the protocol's own answer; 0 closes whatever is left.
-    if (!serial || (!serial->port().isOpen() && framing.closedPortDisconnect != 0))
+    if (!serial || (!serial->isOpen() && framing.closedPortDisconnect != 0))
         return framing.closedPortDisconnect;
     serial->close();
     return 0;
@@ -157,7 +165,10 @@ bool ModbusLink::transfer(const QByteArray& frame, int extraWaitMs)
     timing.firstByteMs += extraWaitMs;
     if (timing.answerLimitMs > 0)
         timing.answerLimitMs += extraWaitMs;
+    if (options.answerTimeoutMs > 0) // slow devices, radio modems, gateways: the line's own wait
+        timing.firstByteMs = options.answerTimeoutMs;
     present->exchange(frame, framing.shape(frame, expectedAnswerSize), timing, recvBuf);
+    collided = present->collided();
     return true;
 }
 
@@ -269,7 +280,8 @@ TransactionResult ModbusLink::Message_parsing(QByteArray frame, QByteArray* out,
         qDebug().noquote() << line(logtext::kReadAnswer, texts.readDumpTail, reply);
 
     int dataOffset = 0;
-    const Verdict verdict = framing.judgeRead(frame, reply, stationId, dataLength, &dataOffset);
+    const Verdict verdict =
+        collided ? Verdict::WrongTransaction : framing.judgeRead(frame, reply, stationId, dataLength, &dataOffset);
     if (verdict == Verdict::Ok)
         appendAnswerData(out, reply, dataOffset, dataLength);
     else
@@ -286,7 +298,8 @@ TransactionResult ModbusLink::WriteCoils0x(int stationId, int offset, int bits, 
 
 TransactionResult ModbusLink::WriteHoldingRegisters4x(int stationId, int offset, int bytes, QByteArray data)
 {
-    return writeTransaction(writeRegistersRequest(offset, bytes, std::move(data)), stationId, "4x", offset, bytes);
+    return writeTransaction(writeRegistersRequest(offset, bytes, std::move(data), options.singleWritesAsFc16),
+                            stationId, "4x", offset, bytes);
 }
 
 TransactionResult ModbusLink::writeTransaction(PduRequest request, int stationId, const char* area, int offset,
@@ -316,7 +329,9 @@ TransactionResult ModbusLink::writeTransaction(PduRequest request, int stationId
         dump(texts.writeAnswer, reply);
     }
     const TransactionResult result =
-        broadcasting ? sent : resultOf(framing.judgeWrite(request, frame, reply, stationId));
+        broadcasting ? sent
+        : collided   ? TransactionResult::BadAnswer
+                     : resultOf(framing.judgeWrite(request, frame, reply, stationId));
     spareAnswer = std::move(reply);
     return result;
 }

@@ -7,6 +7,7 @@
 
 #include "framing.h"
 #include "modbus/io/link_transport.h"
+#include "modbus/protocol/connection_string.h"
 #include "modbus/protocol/pdu.h"
 
 namespace vane::modbus {
@@ -40,8 +41,9 @@ public:
                                       QString name);
 
     // `perExchange` opens the port only around each exchange, from then on.
+    // `lineOptions` are the options after the connection string's parity field.
     int connectSerial(const QString& portName, int baudRate, int dataBits, int stopBits, const QString& parity,
-                      bool perExchange);
+                      bool perExchange, const SerialOptions& lineOptions = SerialOptions());
 
     bool debugFlag = false;
 
@@ -74,6 +76,8 @@ private:
     bool perExchange = false; // set by the first serial connect that asks for it, kept by later ones
     int lastStation = 0;      // named by the disconnect warning
     int expectedAnswerSize = 0; // of the running transaction's normal answer (0: not known)
+    SerialOptions options;      // of the last serial connect
+    bool collided = false;      // the last exchange met another sender on the line
 
     TransactionResult readTransaction(int function, int stationId, int offset, int quantity, int dataBytes,
                                       const QString& name, QByteArray* out);

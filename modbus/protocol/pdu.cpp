@@ -89,12 +89,12 @@ PduRequest writeCoilsRequest(int start, int coils, QByteArray packed)
     return request;
 }
 
-PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data)
+PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data, bool singleAsMultiple)
 {
     const int registers = byteLength / 2;
     if (registers > kMaxWriteRegisters || !fitsTable(start, registers))
         return PduRequest();
-    if (byteLength != 2)
+    if (byteLength != 2 || singleAsMultiple)
         return multipleWrite(WriteMultipleRegisters, start, registers, byteLength, std::move(data));
     PduRequest request;
     request.function = WriteSingleRegister;

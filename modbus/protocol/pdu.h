@@ -49,9 +49,10 @@ PduRequest readRequest(int function, int start, int quantity, int answerDataByte
 // Missing data bytes go out as 0. The request is built in `packed`'s own buffer.
 PduRequest writeCoilsRequest(int start, int coils, QByteArray packed);
 
-// Function 06 when exactly 2 data bytes are written, else 16 with byteLength / 2 registers.
-// Missing data bytes go out as 0. The request is built in `data`'s own buffer.
-PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data);
+// Function 06 when exactly 2 data bytes are written, else 16 with byteLength / 2 registers;
+// always 16 with `singleAsMultiple`, for devices that know no 06. Missing data bytes go out as 0.
+// The request is built in `data`'s own buffer.
+PduRequest writeRegistersRequest(int start, int byteLength, QByteArray data, bool singleAsMultiple = false);
 
 // What the checks of an answer (envelope and PDU) found, in the order each protocol checks.
 enum class Verdict {

@@ -1,0 +1,157 @@
+#include "serial_device.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vane::modbus {
+
+namespace {
+
+// How often a busy device lock is looked at again: short against an exchange, long against a syscall.
+constexpr unsigned long kLockRetryUs = 500;
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+int kernelRs485Request(int fd, serial_rs485* request) { return ::ioctl(fd, TIOCSRS485, request); }
+
+speed_t speedOf(int baudRate)
+{
+    switch (baudRate) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B0;
+    }
+}
+
+tcflag_t sizeOf(QSerialPort::DataBits bits)
+{
+    switch (bits) {
+    case QSerialPort::Data5: return CS5;
+    case QSerialPort::Data6: return CS6;
+    case QSerialPort::Data7: return CS7;
+    default: return CS8;
+    }
+}
+
+} // namespace
+
+Rs485Request rs485Request = kernelRs485Request;
+
+LineSettings LineSettings::of(const QSerialPort& port)
+{
+    LineSettings settings;
+    settings.baudRate = port.baudRate();
+    settings.dataBits = port.dataBits();
+    settings.parity = port.parity();
+    settings.stopBits = port.stopBits();
+    return settings;
+}
+
+int openSerialDevice(const QString& path, QString* error, bool* inUse)
+{
+    int fd;
+    do
+        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        *inUse = errno == EBUSY;
+        *error = *inUse ? QStringLiteral("held by another program (%1)").arg(systemError(errno)) : systemError(errno);
+    }
+    return fd;
+}
+
+bool configureSerialDevice(int fd, const LineSettings& settings, QString* error)
+{
+    const speed_t speed = speedOf(settings.baudRate);
+    // The system has no 1.5 stop bits: the line gets one, as the port objects have always given it.
+    if (speed == B0
+        || (settings.parity != QSerialPort::NoParity && settings.parity != QSerialPort::EvenParity
+            && settings.parity != QSerialPort::OddParity)) {
+        *error = QStringLiteral("settings the system does not offer");
+        return false;
+    }
+    termios mode{};
+    if (::tcgetattr(fd, &mode) != 0) {
+        *error = systemError(errno);
+        return false;
+    }
+    ::cfmakeraw(&mode);
+    mode.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
+    mode.c_cflag |= CLOCAL | CREAD | sizeOf(settings.dataBits);
+    if (settings.stopBits == QSerialPort::TwoStop)
+        mode.c_cflag |= CSTOPB;
+    if (settings.parity != QSerialPort::NoParity)
+        mode.c_cflag |= PARENB | (settings.parity == QSerialPort::OddParity ? PARODD : 0);
+    mode.c_iflag &= ~(IXON | IXOFF | IXANY);
+    mode.c_iflag |= settings.parity != QSerialPort::NoParity ? INPCK : 0;
+    mode.c_cc[VMIN] = 0;
+    mode.c_cc[VTIME] = 0;
+    ::cfsetispeed(&mode, speed);
+    ::cfsetospeed(&mode, speed);
+    if (::tcsetattr(fd, TCSANOW, &mode) == 0)
+        return true;
+    const int error0 = errno;
+    // A pseudo-terminal takes the settings but keeps no character size or parity, which the C
+    // library may then report as refused; a device that runs at the rate asked for took them.
+    termios taken{};
+    if (error0 == EINVAL && ::tcgetattr(fd, &taken) == 0 && ::cfgetospeed(&taken) == speed)
+        return true;
+    *error = systemError(error0);
+    return false;
+}
+
+bool setRs485Mode(int fd, const Rs485Mode& mode, QString* error)
+{
+    serial_rs485 request{};
+    request.flags = SER_RS485_ENABLED | (mode.rtsLowOnSend ? SER_RS485_RTS_AFTER_SEND : SER_RS485_RTS_ON_SEND);
+    request.delay_rts_before_send = static_cast<__u32>(mode.delayBeforeMs);
+    request.delay_rts_after_send = static_cast<__u32>(mode.delayAfterMs);
+    if (rs485Request(fd, &request) == 0)
+        return true;
+    *error = systemError(errno);
+    return false;
+}
+
+bool lockSerialDevice(int fd, int waitMs)
+{
+    QElapsedTimer clock;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return true; // a device that knows no locks leaves the turns to the processes
+        if (!clock.isValid())
+            clock.start();
+        else if (clock.elapsed() >= waitMs)
+            return false;
+        QThread::usleep(kLockRetryUs);
+    }
+}
+
+void unlockSerialDevice(int fd) { ::flock(fd, LOCK_UN); }
+
+void closeSerialDevice(int fd)
+{
+    if (fd < 0)
+        return;
+    ::tcflush(fd, TCIOFLUSH);
+    ::close(fd);
+}
+
+} // namespace vane::modbus

@@ -1,0 +1,141 @@
+#include "shared_line.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <chrono>
+
+namespace vane::modbus {
+
+namespace {
+
+// The lines in use, by port name. The table lives as long as the process: drivers that outlive
+// static destruction still find it.
+struct LineTable {
+    std::mutex mutex;
+    QHash<QString, std::weak_ptr<SharedLine>> lines;
+};
+
+LineTable& lineTable()
+{
+    static LineTable* table = new LineTable;
+    return *table;
+}
+
+} // namespace
+
+std::shared_ptr<SharedLine> SharedLine::join(const QString& path, const Setup& setup, bool* sameSetup)
+{
+    LineTable& table = lineTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    std::shared_ptr<SharedLine> line = table.lines.value(path).lock();
+    *sameSetup = !line || line->setup == setup;
+    if (!line) {
+        line = std::make_shared<SharedLine>(path, setup);
+        table.lines.insert(path, line);
+    }
+    return line;
+}
+
+SharedLine::~SharedLine()
+{
+    closeSerialDevice(fd);
+    LineTable& table = lineTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    // A new line of the same name may be in the table already.
+    if (table.lines.value(path).expired())
+        table.lines.remove(path);
+}
+
+bool SharedLine::openDevice(QString* warning)
+{
+    if (fd >= 0)
+        return true;
+    QString reason;
+    bool inUse = false;
+    const int opened = openSerialDevice(path, &reason, &inUse);
+    if (opened < 0) {
+        if (inUse)
+            *warning = reason;
+        return false;
+    }
+    const bool configured = configureSerialDevice(opened, setup.settings, &reason);
+    if (!configured && setup.settingsRequired) {
+        *warning = QStringLiteral("settings refused (%1)").arg(reason);
+    } else if (setup.rs485.enabled && !setRs485Mode(opened, setup.rs485, &reason)) {
+        *warning = QStringLiteral("RS-485 mode refused (%1)").arg(reason);
+    } else {
+        fd = opened;
+        return true;
+    }
+    closeSerialDevice(opened);
+    return false;
+}
+
+void SharedLine::closeDeviceUnlessKept()
+{
+    if (keptBy > 0 || busy)
+        return;
+    closeSerialDevice(fd);
+    fd = -1;
+}
+
+bool SharedLine::keepOpen(QString* warning)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!openDevice(warning))
+        return false;
+    ++keptBy;
+    return true;
+}
+
+void SharedLine::releaseKept()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    keptBy = std::max(keptBy - 1, 0);
+    closeDeviceUnlessKept();
+}
+
+bool SharedLine::take(int waitMs, QString* warning)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
+    std::unique_lock<std::mutex> lock(mutex);
+    if (busy || !waiting.empty()) {
+        const std::uint64_t ticket = ++lastTicket;
+        waiting.push_back(ticket);
+        const bool turn = turnGiven.wait_until(lock, deadline, [&] { return !busy && waiting.front() == ticket; });
+        waiting.erase(std::find(waiting.begin(), waiting.end(), ticket));
+        if (!turn) {
+            turnGiven.notify_all(); // the next in line may be free now
+            *warning = QStringLiteral("the line stayed busy with other exchanges");
+            return false;
+        }
+    }
+    if (!openDevice(warning)) {
+        turnGiven.notify_all();
+        return false;
+    }
+    busy = true;
+    // The lock of the other processes is waited for within what is left of the wait.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    lock.unlock();
+    if (lockSerialDevice(fd, static_cast<int>(std::max<long long>(left.count(), 0))))
+        return true;
+    *warning = QStringLiteral("another process held the line (its advisory lock) too long");
+    lock.lock();
+    busy = false;
+    closeDeviceUnlessKept();
+    turnGiven.notify_all();
+    return false;
+}
+
+void SharedLine::give()
+{
+    unlockSerialDevice(fd);
+    std::lock_guard<std::mutex> lock(mutex);
+    busy = false;
+    closeDeviceUnlessKept();
+    turnGiven.notify_all();
+}
+
+} // namespace vane::modbus
