@@ -13,15 +13,21 @@ if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   options+=(-DVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
   # Drivers live as long as the host process does; nothing deletes them.
-  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+  suppressions=scripts/lsan.supp
+  export LSAN_OPTIONS="suppressions=$PWD/$suppressions:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 elif [ "${1:-}" = "--tsan" ]; then
   build=build-tsan
   options+=(-DVANE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug)
-  export TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
+  suppressions=scripts/tsan.supp
+  export TSAN_OPTIONS="suppressions=$PWD/$suppressions:halt_on_error=1:second_deadlock_stack=1"
 fi
 
 scripts/deps.sh
 cmake -S . -B "$build" "${options[@]}"
 cmake --build "$build" -j"$(nproc)"
+# A suppression that names a function the build no longer has suppresses nothing.
+if [ -n "${suppressions:-}" ]; then
+  scripts/check-suppressions.sh "$suppressions" "$build"/lib/*.so.1 "$build"/bin/*
+fi
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 300

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QTime>
 #include <QString>
 
 namespace vane::modbus {

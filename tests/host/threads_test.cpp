@@ -204,6 +204,6 @@ TEST(DriversOnThreads, BuildTimeFirstAskedFromManyThreads)
     for (int i = 0; i < kThreads; ++i) {
         EXPECT_TRUE(answers[i].startsWith(i % 2 ? QStringLiteral("v1.7.8 ") : QStringLiteral("v1.9.2.B ")))
             << answers[i].toStdString();
-        EXPECT_EQ(answers[i], answers[i % 2]);
+        EXPECT_EQ(answers[i], answers[i % 2]) << answers[i].toStdString() << " against " << answers[i % 2].toStdString();
     }
 }
