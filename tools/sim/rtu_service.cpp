@@ -7,6 +7,7 @@
 #include <modbus.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -106,6 +107,11 @@ void RtuService::serve()
         const RtuRequest heard = readRtuRequest(master_, thread_.wakeFd(), kByteTimeoutUs / 1000, &request);
         if (heard == RtuRequest::Stopped)
             return;
+        if (debug_) { // libmodbus prints what it sends; what comes in is read here, shown as it would
+            for (uint8_t byte : request)
+                std::printf("<%.2X>", byte);
+            std::printf("\n");
+        }
         // The adapter hands back whatever the master sent, damaged or not, for any station.
         if (line_.echo && !request.empty()) {
             const ssize_t n = write(master_, request.data(), request.size());
