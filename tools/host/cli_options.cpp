@@ -412,7 +412,8 @@ Commands:
   scan  [FIRST-LAST]                 asks stations FIRST to LAST (default 1-247) for one tag
                                      (--tag, default 4x0:UInt16) and lists those that answered,
                                      with the value or the Modbus exception; a silent RTU station
-                                     costs about 0.55 s, a whole bus about 2.3 minutes
+                                     costs about 0.55 s (or timeout=MS), a whole bus about 2.3
+                                     minutes
 
 Options:
   -p, --plugin <file>      the plug-in, e.g. build/lib/libNetvane.so.1 or build/lib/libSerivane.so.1;
@@ -431,8 +432,9 @@ Options:
                              rs485-delay-after=MS  RTS delay after sending, in ms
                            e.g. /dev/ttyUSB0,19200,8,1,N,echo,timeout=2000
                            (the RTU plug-in also takes /dev/ttyUSB0:x,9600,8,1,N: port opened per
-                           exchange); without it the driver stays unconnected and every request
-                           that passes its checks ends with status 8 or 9
+                           exchange and locked around it, so that vane-host takes turns with a
+                           runtime that does the same); without it the driver stays unconnected
+                           and every request that passes its checks ends with status 8 or 9
   -s, --station <n>        station number (Modbus unit identifier or slave address), 0-255; default 1
   -f, --tags <file>        poll: tag file, one tag per line "address type [count]", # comments
   -i, --interval <ms>      poll: period in milliseconds, default 1000

@@ -3,6 +3,8 @@
 // the echo is read off the line before libmodbus takes the answer.
 #include <gtest/gtest.h>
 
+#include "tools/sim/rtu_crc.h"
+
 #include <modbus.h>
 
 #include <cerrno>
@@ -134,12 +136,7 @@ public:
 private:
     static Bytes crcFramed(Bytes frame)
     {
-        uint16_t crc = 0xFFFF;
-        for (uint8_t byte : frame) {
-            crc ^= byte;
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-        }
+        const uint16_t crc = vanesim::rtuCrc(frame.data(), frame.size());
         frame.push_back(uint8_t(crc & 0xFF));
         frame.push_back(uint8_t(crc >> 8));
         return frame;
