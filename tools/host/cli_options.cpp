@@ -146,8 +146,8 @@ bool checkConnection(const QString& text, QString* checked, QString* error)
     const auto refuse = [&](const QString& what) {
         return fail(error, QStringLiteral("bad serial settings '%1': %2").arg(text, what));
     };
-    if (fields.size() != 5 || fields.at(0).isEmpty())
-        return refuse(QStringLiteral("expected port,baud,data bits,stop bits,parity, e.g. /dev/ttyUSB0,9600,8,1,E"));
+    if (fields.size() < 5 || fields.at(0).isEmpty())
+        return refuse(QStringLiteral("expected port,baud,data bits,stop bits,parity[,option...], e.g. /dev/ttyUSB0,9600,8,1,E"));
     bool baudOk = false;
     for (int baud : standardBauds)
         baudOk = baudOk || fields.at(1) == QString::number(baud);
@@ -161,7 +161,9 @@ bool checkConnection(const QString& text, QString* checked, QString* error)
     const QString parity = parityLetter(fields.at(4));
     if (parity.isEmpty())
         return refuse(QStringLiteral("parity '%1' is none of N, E, O (None, Even, Odd)").arg(fields.at(4)));
-    *checked = QStringList{fields.at(0), fields.at(1), fields.at(2), fields.at(3), parity}.join(QLatin1Char(','));
+    // The driver's options (echo, timeout=MS ...) follow the parity field; the driver judges them.
+    *checked = (QStringList{fields.at(0), fields.at(1), fields.at(2), fields.at(3), parity} + fields.mid(5))
+                   .join(QLatin1Char(','));
     return true;
 }
 
@@ -410,7 +412,8 @@ Commands:
   scan  [FIRST-LAST]                 asks stations FIRST to LAST (default 1-247) for one tag
                                      (--tag, default 4x0:UInt16) and lists those that answered,
                                      with the value or the Modbus exception; a silent RTU station
-                                     costs about 0.55 s, a whole bus about 2.3 minutes
+                                     costs about 0.55 s (or timeout=MS), a whole bus about 2.3
+                                     minutes
 
 Options:
   -p, --plugin <file>      the plug-in, e.g. build/lib/libNetvane.so.1 or build/lib/libSerivane.so.1;
@@ -418,10 +421,20 @@ Options:
   -c, --connect <params>   connection parameters, e.g. 127.0.0.1:502 or /dev/ttyUSB0,9600,8,1,N;
                            serial settings are checked first: baud 1200 2400 4800 9600 19200
                            38400 57600 115200, data bits 5-8, stop bits 1 or 2, parity N, E, O
-                           or None, Even, Odd (passed on as the letter)
+                           or None, Even, Odd (passed on as the letter); fields after the parity
+                           are the driver's line options, passed on unchanged:
+                             echo                  the adapter hands every request back (2-wire RS-485)
+                             timeout=MS            longest wait for an answer to begin, 1-60000
+                             fc16                  single-register writes as function 16, not 06
+                             rs485                 the kernel's RS-485 mode (TIOCSRS485) on open
+                             rs485-rts-low         inverse RTS polarity: RTS low while sending
+                             rs485-delay-before=MS RTS delay before sending, in ms
+                             rs485-delay-after=MS  RTS delay after sending, in ms
+                           e.g. /dev/ttyUSB0,19200,8,1,N,echo,timeout=2000
                            (the RTU plug-in also takes /dev/ttyUSB0:x,9600,8,1,N: port opened per
-                           exchange); without it the driver stays unconnected and every request
-                           that passes its checks ends with status 8 or 9
+                           exchange and locked around it, so that vane-host takes turns with a
+                           runtime that does the same); without it the driver stays unconnected
+                           and every request that passes its checks ends with status 8 or 9
   -s, --station <n>        station number (Modbus unit identifier or slave address), 0-255; default 1
   -f, --tags <file>        poll: tag file, one tag per line "address type [count]", # comments
   -i, --interval <ms>      poll: period in milliseconds, default 1000

@@ -61,7 +61,9 @@ struct ParsedCommandLine {
 // bits,stop bits,parity" must name a standard baud rate (1200 to 115200), 5 to 8 data bits, 1 or 2
 // stop bits and the parity N, E, O or None, Even, Odd in any case; the word is turned into the
 // letter, since the driver reads any text that contains an n as no parity. The drivers keep the
-// port's previous setting for a value they do not know, so nothing is left to them.
+// port's previous setting for a value they do not know, so nothing is left to them. Fields after
+// the parity are the driver's line options (echo, timeout=MS, fc16, rs485 ...): passed on as they
+// stand, the driver warns about those it does not know.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
 
 // The text of --help: commands, options, tag and value forms, data types and exit codes.

@@ -1,5 +1,6 @@
 #include "tools/sim/fault_injector.h"
 
+#include "tools/sim/rtu_crc.h"
 #include "tools/sim/sim_map.h"
 
 #include <modbus.h>
@@ -24,17 +25,6 @@ constexpr int kRtuTrailer = 2;
 
 const char *const kNames[] = {"clean", "late", "silent", "split", "bad-crc", "other-station",
                               "exception", "wrong-length", "stale"};
-
-uint16_t crc16(const uint8_t *data, size_t length)
-{
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < length; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    }
-    return crc;
-}
 
 bool isWrite(uint8_t function)
 {
@@ -119,7 +109,7 @@ std::vector<uint8_t> FaultInjector::frame(const uint8_t *request, int length, co
     if (rtu_) {
         out.push_back(uint8_t(unit));
         out.insert(out.end(), pdu.begin(), pdu.end());
-        const uint16_t crc = crc16(out.data(), out.size());
+        const uint16_t crc = rtuCrc(out.data(), out.size());
         out.push_back(uint8_t(crc & 0xFF));
         out.push_back(uint8_t(crc >> 8));
     } else {

@@ -38,7 +38,8 @@
 //   1x     100      Bool             blinks: on in odd seconds
 //   4x: holding registers (read/write), 3x: input registers, 0x: coils (read/write),
 //   1x: discrete inputs. Registers not listed hold 0. TCP answers every unit
-//   identifier; RTU answers only the station number given with --station.
+//   identifier; RTU answers only the station numbers given with --station, each from
+//   tables of its own (TCP serves the first station's).
 //
 // Startup prints one line per transport to standard output, for scripts:
 //   listening tcp 127.0.0.1:15020
@@ -53,6 +54,7 @@
 #include "tools/sim/rtu_service.h"
 #include "tools/sim/sim_map.h"
 #include "tools/sim/sim_options.h"
+#include "tools/sim/station_tables.h"
 #include "tools/sim/tcp_service.h"
 
 #include <csignal>
@@ -87,14 +89,14 @@ struct Injectors {
 
 // Waits for SIGINT or SIGTERM (blocked in every thread) while moving the counters on
 // once a second, printing the fault counters once a minute.
-void runUntilSignalled(SimMap &map, const Injectors &faults, const sigset_t &stopSignals)
+void runUntilSignalled(StationTables &tables, const Injectors &faults, const sigset_t &stopSignals)
 {
     const int64_t started = monotonicMs();
     for (;;) {
         const int64_t elapsed = monotonicMs() - started;
         if (elapsed / 1000 > 0 && (elapsed / 1000) % 60 == 0 && elapsed % 1000 < 500)
             faults.print();
-        map.tick(elapsed / 1000);
+        tables.tick(elapsed / 1000);
         const int64_t toNextSecond = 1000 - elapsed % 1000;
         const timespec wait{time_t(toNextSecond / 1000), long(toNextSecond % 1000) * 1000000};
         const int signal = sigtimedwait(&stopSignals, nullptr, &wait);
@@ -130,7 +132,8 @@ int main(int argc, char **argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    SimMap map;
+    StationTables tables(options.line.stations);
+    SimMap &map = tables.first();
     Injectors faults;
     if (options.faultRate > 0) {
         // One seeded sequence per transport, so that each is reproducible on its own.
@@ -149,7 +152,7 @@ int main(int argc, char **argv)
         std::cout << "listening tcp 127.0.0.1:" << tcp->port() << std::endl;
     }
     if (options.rtu) {
-        rtu = std::make_unique<RtuService>(map, options.station, options.debug, faults.rtu.get());
+        rtu = std::make_unique<RtuService>(tables, options.line, options.debug, faults.rtu.get());
         if (!rtu->start(options.rtuLink, &error)) {
             std::cerr << "vane-sim: " << error << "\n";
             return 1;
@@ -164,10 +167,10 @@ int main(int argc, char **argv)
         }
         std::cout << "listening clean-tcp 127.0.0.1:" << clean->port() << std::endl;
     }
-    std::cerr << "vane-sim: station " << options.station
+    std::cerr << "vane-sim: station " << stationList(options.line)
               << "; register map: vane-sim --map; stop with Ctrl-C" << std::endl;
 
-    runUntilSignalled(map, faults, stopSignals);
+    runUntilSignalled(tables, faults, stopSignals);
     rtu.reset();
     tcp.reset();
     clean.reset();

@@ -1,11 +1,13 @@
 #include "tools/sim/rtu_service.h"
 
 #include "tools/sim/fault_injector.h"
-#include "tools/sim/sim_map.h"
+#include "tools/sim/rtu_request_reader.h"
+#include "tools/sim/station_tables.h"
 
 #include <modbus.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -15,6 +17,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace vanesim {
 
 namespace {
@@ -22,6 +26,7 @@ namespace {
 constexpr int kResponseTimeoutUs = 100000;
 // Room between bytes of one request on the slowest line (1200 baud, about 9 ms a byte).
 constexpr int kByteTimeoutUs = 200000;
+constexpr int kBroadcast = 0;
 
 // Replaces an old symlink, never a regular file or device someone else owns.
 bool placeLink(const std::string &target, const std::string &link, std::string *error)
@@ -43,8 +48,8 @@ bool placeLink(const std::string &target, const std::string &link, std::string *
 
 } // namespace
 
-RtuService::RtuService(SimMap &map, int station, bool debug, FaultInjector *faults)
-    : map_(map), faults_(faults), station_(station), debug_(debug) {}
+RtuService::RtuService(StationTables &tables, const LineOptions &line, bool debug, FaultInjector *faults)
+    : tables_(tables), faults_(faults), line_(line), debug_(debug) {}
 
 RtuService::~RtuService()
 {
@@ -83,7 +88,7 @@ bool RtuService::start(const std::string &linkPath, std::string *error)
         linkPath_ = devicePath_ = linkPath;
     }
     context_ = modbus_new_rtu(name, 9600, 'N', 8, 1);
-    modbus_set_slave(context_, station_);
+    modbus_set_slave(context_, line_.stations.front());
     modbus_set_debug(context_, debug_);
     modbus_set_response_timeout(context_, 0, kResponseTimeoutUs);
     modbus_set_byte_timeout(context_, 0, kByteTimeoutUs);
@@ -94,23 +99,59 @@ bool RtuService::start(const std::string &linkPath, std::string *error)
 
 void RtuService::serve()
 {
-    uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+    std::vector<uint8_t> request;
     while (!thread_.stopping()) {
         pollfd fds[2] = {{thread_.wakeFd(), POLLIN, 0}, {master_, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0 || !(fds[1].revents & POLLIN))
             continue;
-        // 0: a request for another station; -1: a damaged frame. Neither gets an answer.
-        const int received = modbus_receive(context_, request);
-        if (received > 0 && faults_)
-            faults_->answer(map_, context_, master_, request, received);
-        else if (received > 0)
-            map_.answer(context_, request, received);
-        else if (received == 0)
-            // libmodbus takes the next frame for the other station's answer and drops it: let
-            // it wait that answer out (one response timeout), so that the next request to this
-            // station is answered as on a real bus.
-            modbus_receive(context_, request);
+        const RtuRequest heard = readRtuRequest(master_, thread_.wakeFd(), kByteTimeoutUs / 1000, &request);
+        if (heard == RtuRequest::Stopped)
+            return;
+        if (debug_) { // libmodbus prints what it sends; what comes in is read here, shown as it would
+            for (uint8_t byte : request)
+                std::printf("<%.2X>", byte);
+            std::printf("\n");
+        }
+        // The adapter hands back whatever the master sent, damaged or not, for any station.
+        if (line_.echo && !request.empty()) {
+            const ssize_t n = write(master_, request.data(), request.size());
+            (void)n; // a pty takes a frame whole; nobody to tell if it did not
+        }
+        if (heard == RtuRequest::Whole)
+            handle(request.data(), int(request.size()));
     }
+}
+
+void RtuService::handle(const uint8_t *request, int length)
+{
+    const int station = request[0];
+    const int function = request[1];
+    const bool refused = line_.refused.count(function) > 0;
+    if (station == kBroadcast) {
+        // Every station carries it out; none answers (libmodbus sends nothing for station 0).
+        if (!refused)
+            for (const auto &entry : tables_.all())
+                entry.second->answer(context_, request, length);
+        return;
+    }
+    SimMap *map = tables_.find(station);
+    if (!map || !delayAnswer())
+        return;
+    modbus_set_slave(context_, station);
+    if (refused)
+        modbus_reply_exception(context_, request, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
+    else if (faults_)
+        faults_->answer(*map, context_, master_, request, length);
+    else
+        map->answer(context_, request, length);
+}
+
+bool RtuService::delayAnswer()
+{
+    if (line_.delayMs <= 0)
+        return true;
+    pollfd wake{thread_.wakeFd(), POLLIN, 0};
+    return poll(&wake, 1, line_.delayMs) == 0;
 }
 
 } // namespace vanesim

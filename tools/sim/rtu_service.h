@@ -5,7 +5,13 @@
 // ignores parity and speed). The simulator keeps its own descriptor on the slave side, so
 // the driver may open and close the port as often as it likes. With a fault injector, some
 // answers come out wrong on purpose.
+//
+// The line may carry several stations, each answered from its own tables; requests to other
+// stations are heard and left unanswered, broadcasts are carried out by every station and
+// answered by none. The line options add an echoing adapter, a slow device and refused
+// functions.
 
+#include "tools/sim/line_options.h"
 #include "tools/sim/serving_thread.h"
 
 #include <string>
@@ -15,12 +21,12 @@ typedef struct _modbus modbus_t;
 namespace vanesim {
 
 class FaultInjector;
-class SimMap;
+class StationTables;
 
 class RtuService
 {
 public:
-    RtuService(SimMap &map, int station, bool debug, FaultInjector *faults = nullptr);
+    RtuService(StationTables &tables, const LineOptions &line, bool debug, FaultInjector *faults = nullptr);
     ~RtuService();
 
     // Creates the pty (and the symlink `linkPath` to its slave side when not empty) and
@@ -31,10 +37,13 @@ public:
 
 private:
     void serve();
+    void handle(const uint8_t *request, int length);
+    // Waits the answer delay; false when the device is stopping.
+    bool delayAnswer();
 
-    SimMap &map_;
+    StationTables &tables_;
     FaultInjector *faults_;
-    int station_;
+    LineOptions line_;
     bool debug_;
     modbus_t *context_ = nullptr;
     int master_ = -1;

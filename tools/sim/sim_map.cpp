@@ -148,7 +148,7 @@ void SimMap::print(std::ostream &out)
     row("1x", "100", "Bool", "blinks: on in odd seconds");
     out << "4x: holding registers (read/write), 3x: input registers, 0x: coils (read/write),\n"
            "1x: discrete inputs. Registers not listed hold 0. TCP answers every unit\n"
-           "identifier; RTU answers only the station number given with --station.\n";
+           "identifier; RTU answers only the station numbers given with --station.\n";
 }
 
 } // namespace vanesim

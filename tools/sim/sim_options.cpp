@@ -48,14 +48,23 @@ bool parseFaults(const char *text, SimOptions *options)
 
 const char *usageText()
 {
-    return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--station N] [--debug]\n"
+    return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--station N[,N...]] [--debug]\n"
+           "                [--echo] [--delay MS] [--refuse FC[,FC...]]\n"
            "                [--faults RATE[,SEED]] [--clean-tcp-port N]\n"
            "       vane-sim --map | --help\n"
            "A simulated Modbus device with a documented register map (see --map).\n"
            "  --tcp-port N     serve Modbus TCP on 127.0.0.1:N (0 picks a free port)\n"
            "  --rtu            serve Modbus RTU on a new pty; the driver opens the printed path\n"
            "  --rtu-link PATH  like --rtu, and make PATH a symlink to the driver's end\n"
-           "  --station N      RTU station number, 1..247 (default 1)\n"
+           "  --station N[,N...]  RTU station numbers, 1..247 (default 1): several stations on\n"
+           "                   one line, each with its own tables (all start as --map shows);\n"
+           "                   other stations get no answer; a broadcast (station 0) is\n"
+           "                   written to every station and never answered\n"
+           "  --echo           RTU: hand every request back as received before answering, as\n"
+           "                   a two-wire RS-485 adapter does (requests to other stations too)\n"
+           "  --delay MS       RTU: wait MS milliseconds (0..60000) before every answer\n"
+           "  --refuse FC[,FC...]  RTU: answer these function codes with exception 01 (illegal\n"
+           "                   function); may be given more than once\n"
            "  --debug          let libmodbus print every frame\n"
            "  --faults RATE[,SEED]  answer a share RATE (0..1) of requests wrongly, chosen by\n"
            "                   SEED (default 1): late, silent, in pieces, bad CRC (RTU), from\n"
@@ -92,12 +101,10 @@ bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error
             options->rtu = true;
             options->rtuLink = next;
             ++i;
-        } else if (arg == "--station") {
-            if (!parseNumber(next, 1, 247, &options->station)) {
-                *error = "--station needs a station number 1..247";
+        } else if (const int used = takeLineOption(arg, next, &options->line, error)) {
+            if (used < 0)
                 return false;
-            }
-            ++i;
+            i += used - 1;
         } else if (arg == "--faults") {
             if (!parseFaults(next, options)) {
                 *error = "--faults needs RATE[,SEED] with RATE 0..1";

@@ -2,6 +2,8 @@
 
 // Command line of vane-sim.
 
+#include "tools/sim/line_options.h"
+
 #include <cstdint>
 #include <string>
 
@@ -12,7 +14,7 @@ struct SimOptions {
     int tcpPort = 0;
     bool rtu = false;
     std::string rtuLink;
-    int station = 1;
+    LineOptions line; // RTU: stations, echo, delay, refused functions
     bool debug = false;
     double faultRate = 0;  // share of requests answered wrongly, 0..1
     uint32_t faultSeed = 1;

@@ -164,6 +164,28 @@ TEST(CommandLine, SerialSettingsAreCheckedAndParityWordsBecomeLetters)
         EXPECT_TRUE(refused({"-p", "x.so", "-c", bad, "read", "4x0", "UInt16"}).contains(QStringLiteral("bad serial settings"))) << bad;
 }
 
+// Fields after the parity are the driver's line options: the driver judges them (and warns about
+// names it does not know), the host hands them on as written behind the checked settings.
+TEST(CommandLine, LineOptionsAfterTheParityPassThroughUnchanged)
+{
+    const auto connection = [](const char* text) {
+        return accepted({"-p", "x.so", "-c", text, "read", "4x0", "UInt16"}).connection;
+    };
+    EXPECT_EQ(connection("/dev/ttyUSB0,19200,8,1,none,echo,timeout=2000"),
+              QStringLiteral("/dev/ttyUSB0,19200,8,1,N,echo,timeout=2000"));
+    EXPECT_EQ(connection("/dev/ttyS1:s,9600,8,2,e,fc16,rs485,rs485-rts-low,rs485-delay-before=1,rs485-delay-after=2"),
+              QStringLiteral("/dev/ttyS1:s,9600,8,2,E,fc16,rs485,rs485-rts-low,rs485-delay-before=1,rs485-delay-after=2"));
+    EXPECT_EQ(connection("/dev/ttyS1,9600,8,1,N,timeout=abc,Echo,,x=1=2"),
+              QStringLiteral("/dev/ttyS1,9600,8,1,N,timeout=abc,Echo,,x=1=2"));
+    // The first five fields are checked as ever, options or not.
+    for (const char* bad : {"/dev/ttyS1,9601,8,1,N,echo", "/dev/ttyS1,9600,9,1,N,fc16", "/dev/ttyS1,9600,8,echo,N",
+                            "/dev/ttyS1,9600,8,1,echo", "/dev/ttyS1,9600,8,1,X,timeout=100", ",9600,8,1,N,echo"})
+        EXPECT_TRUE(refused({"-p", "x.so", "-c", bad, "read", "4x0", "UInt16"}).contains(QStringLiteral("bad serial settings"))) << bad;
+    for (const char* mentioned : {"echo", "timeout=MS", "fc16", "rs485", "rs485-rts-low", "rs485-delay-before=MS",
+                                  "rs485-delay-after=MS"})
+        EXPECT_TRUE(helpText().contains(QLatin1String(mentioned))) << mentioned;
+}
+
 TEST(CommandLine, ScanTakesAStationRangeAndATag)
 {
     const Options whole = accepted({"-p", "x.so", "scan"});
