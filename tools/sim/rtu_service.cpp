@@ -1,6 +1,7 @@
 #include "tools/sim/rtu_service.h"
 
 #include "tools/sim/fault_injector.h"
+#include "tools/sim/line_mirror.h"
 #include "tools/sim/sim_map.h"
 
 #include <modbus.h>
@@ -43,8 +44,8 @@ bool placeLink(const std::string &target, const std::string &link, std::string *
 
 } // namespace
 
-RtuService::RtuService(SimMap &map, int station, bool debug, FaultInjector *faults)
-    : map_(map), faults_(faults), station_(station), debug_(debug) {}
+RtuService::RtuService(SimMap &map, int station, bool debug, FaultInjector *faults, LineMirror *mirror)
+    : map_(map), faults_(faults), mirror_(mirror), station_(station), debug_(debug) {}
 
 RtuService::~RtuService()
 {
@@ -82,6 +83,8 @@ bool RtuService::start(const std::string &linkPath, std::string *error)
             return false;
         linkPath_ = devicePath_ = linkPath;
     }
+    if (mirror_ && (master_ = mirror_->interpose(master_, error)) < 0)
+        return false;
     context_ = modbus_new_rtu(name, 9600, 'N', 8, 1);
     modbus_set_slave(context_, station_);
     modbus_set_debug(context_, debug_);

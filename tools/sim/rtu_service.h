@@ -15,12 +15,14 @@ typedef struct _modbus modbus_t;
 namespace vanesim {
 
 class FaultInjector;
+class LineMirror;
 class SimMap;
 
 class RtuService
 {
 public:
-    RtuService(SimMap &map, int station, bool debug, FaultInjector *faults = nullptr);
+    // With a mirror, the line's traffic is copied to it as it passes.
+    RtuService(SimMap &map, int station, bool debug, FaultInjector *faults = nullptr, LineMirror *mirror = nullptr);
     ~RtuService();
 
     // Creates the pty (and the symlink `linkPath` to its slave side when not empty) and
@@ -34,6 +36,7 @@ private:
 
     SimMap &map_;
     FaultInjector *faults_;
+    LineMirror *mirror_;
     int station_;
     bool debug_;
     modbus_t *context_ = nullptr;

@@ -48,13 +48,15 @@ bool parseFaults(const char *text, SimOptions *options)
 
 const char *usageText()
 {
-    return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--station N] [--debug]\n"
+    return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--mirror PATH] [--station N] [--debug]\n"
            "                [--faults RATE[,SEED]] [--clean-tcp-port N]\n"
            "       vane-sim --map | --help\n"
            "A simulated Modbus device with a documented register map (see --map).\n"
            "  --tcp-port N     serve Modbus TCP on 127.0.0.1:N (0 picks a free port)\n"
            "  --rtu            serve Modbus RTU on a new pty; the driver opens the printed path\n"
            "  --rtu-link PATH  like --rtu, and make PATH a symlink to the driver's end\n"
+           "  --mirror PATH    copy the RTU line's traffic, both ways and with its gaps, to a\n"
+           "                   new pty and make PATH a symlink to it (for vane-host monitor)\n"
            "  --station N      RTU station number, 1..247 (default 1)\n"
            "  --debug          let libmodbus print every frame\n"
            "  --faults RATE[,SEED]  answer a share RATE (0..1) of requests wrongly, chosen by\n"
@@ -92,6 +94,13 @@ bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error
             options->rtu = true;
             options->rtuLink = next;
             ++i;
+        } else if (arg == "--mirror") {
+            if (!next || !*next) {
+                *error = "--mirror needs a path";
+                return false;
+            }
+            options->mirrorPath = next;
+            ++i;
         } else if (arg == "--station") {
             if (!parseNumber(next, 1, 247, &options->station)) {
                 *error = "--station needs a station number 1..247";
@@ -120,6 +129,10 @@ bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error
             *error = "unknown argument '" + arg + "'";
             return false;
         }
+    }
+    if (!options->mirrorPath.empty() && !options->rtu) {
+        *error = "--mirror needs --rtu or --rtu-link";
+        return false;
     }
     if (!options->tcp && !options->rtu) {
         options->tcp = true;

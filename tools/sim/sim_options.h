@@ -12,6 +12,7 @@ struct SimOptions {
     int tcpPort = 0;
     bool rtu = false;
     std::string rtuLink;
+    std::string mirrorPath; // RTU: a pty that carries a copy of the line's traffic
     int station = 1;
     bool debug = false;
     double faultRate = 0;  // share of requests answered wrongly, 0..1
