@@ -75,8 +75,9 @@ TEST(MonitorOnMirroredLine, SeesPairsAndCountsTheDriversExchanges)
         kinds << frame.value("kind").toString();
         EXPECT_TRUE(frame.value("crc_ok").toBool()) << lines.at(i).toStdString();
         EXPECT_EQ(frame.value("station").toInt(), 1);
-        if (i % 2)
+        if (i % 2) {
             EXPECT_GE(frame.value("response_ms").toDouble(-1), 0) << lines.at(i).toStdString();
+        }
     }
     EXPECT_EQ(kinds, (QStringList{"request", "answer", "request", "answer", "request", "exception"}));
     const QJsonObject second = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
