@@ -1,6 +1,7 @@
 // The monitor's frame cutter, decoder, pairing and summary on byte streams made up here.
 #include <gtest/gtest.h>
 
+#include "cli_options.h"
 #include "modbus/protocol/crc16.h"
 #include "monitor/frame_cutter.h"
 #include "monitor/line_summary.h"
@@ -211,4 +212,34 @@ TEST(MonitorWatch, DamagedFramesCountAsCrcErrorsAndNoiseSuggestsTheBaudRate)
     EXPECT_EQ(seen.frames.back().kind, FrameKind::Noise);
     EXPECT_EQ(seen.summary.noise(), 3);
     EXPECT_TRUE(seen.summary.hint().contains(QStringLiteral("baud rate"))) << seen.summary.text().toStdString();
+}
+
+TEST(MonitorWatch, APieceOfAnAnswerIsNoiseAndLeavesTheRequestWaiting)
+{
+    Recorder seen;
+    LineWatch watch(1000, seen);
+    watch.frame(at(readRequest, 0));
+    watch.frame(at(readAnswer.left(5), 5000)); // the rest came after a silence
+    watch.frame(at(readAnswer.mid(5), 30000));
+    EXPECT_EQ(seen.frames[1].kind, FrameKind::Noise);
+    EXPECT_EQ(seen.frames[2].kind, FrameKind::Noise);
+    EXPECT_EQ(watch.deadlineUs(), 1000000);
+    EXPECT_EQ(seen.summary.stations().value(1).answers, 0);
+}
+
+TEST(MonitorCommandLine, NeedsASerialLineButNoPlugIn)
+{
+    const vane::host::ParsedCommandLine parsed = vane::host::parseCommandLine(
+        {"monitor", "-c", "/dev/ttyUSB1,19200,8,1,even", "--station", "0", "--function", "3", "--timeout", "200"});
+    ASSERT_TRUE(parsed.ok) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.command, vane::host::Command::Monitor);
+    EXPECT_EQ(parsed.options.connection, QStringLiteral("/dev/ttyUSB1,19200,8,1,E"));
+    EXPECT_EQ(parsed.options.stationFilter, 0);
+    EXPECT_EQ(parsed.options.functionFilter, 3);
+    EXPECT_EQ(parsed.options.timeoutMs, 200);
+
+    for (const QStringList& refused : {QStringList{"monitor"}, QStringList{"monitor", "-c", "127.0.0.1:502"},
+                                       QStringList{"monitor", "-c", "/dev/ttyS0,9600,8,1,N", "-p", "libSerivane.so.1"},
+                                       QStringList{"-p", "libSerivane.so.1", "read", "4x0", "UInt16", "--seconds", "3"}})
+        EXPECT_FALSE(vane::host::parseCommandLine(refused).ok) << refused.join(QLatin1Char(' ')).toStdString();
 }

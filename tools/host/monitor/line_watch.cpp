@@ -67,14 +67,15 @@ void LineWatch::classify(FrameRecord& record)
     const int size = bytes.size();
     const bool fitsRequest = !exception && expectedLength(bytes.constData(), size, Direction::Request) == size;
     const bool fitsAnswer = expectedLength(bytes.constData(), size, Direction::Answer) == size;
+    // A damaged frame is taken for what its length fits; a piece of one is noise.
+    if (!record.crcOk && !fitsRequest && !fitsAnswer) {
+        record.kind = FrameKind::Noise;
+        return;
+    }
     // What the waiting request's station sends with its function answers it, unless it can only
     // be that request again.
     if (answersWaiting && (exception || fitsAnswer || !fitsRequest)) {
         takeAsAnswer(record, exception);
-        return;
-    }
-    if (!record.crcOk && !fitsRequest && !fitsAnswer) {
-        record.kind = FrameKind::Noise;
         return;
     }
     // A frame either could be is a request unless a request waits; one neither could be (a

@@ -37,13 +37,13 @@ tcflag_t sizeOf(int dataBits)
 
 } // namespace
 
-int LineSettings::characterUs() const
+int silenceUs(const modbus::SerialParameters& settings)
 {
-    const int bits = 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits;
-    return baudRate > 0 ? static_cast<int>(1000000LL * bits / baudRate) : 0;
+    if (settings.baudRate > 19200)
+        return 1750;
+    const int bits = 1 + settings.dataBits + (settings.parity == QLatin1String("N") ? 0 : 1) + settings.stopBits;
+    return settings.baudRate > 0 ? static_cast<int>(3500000LL * bits / settings.baudRate) : 0;
 }
-
-int LineSettings::silenceUs() const { return baudRate > 19200 ? 1750 : characterUs() * 7 / 2; }
 
 ListenPort::~ListenPort()
 {
@@ -51,17 +51,18 @@ ListenPort::~ListenPort()
         ::close(fd);
 }
 
-bool ListenPort::open(const LineSettings& settings, QString* error)
+bool ListenPort::open(const modbus::SerialParameters& settings, QString* error)
 {
-    const QByteArray path = settings.port.toLocal8Bit();
+    const QString& port = settings.portField;
+    const QByteArray path = port.toLocal8Bit();
     fd = ::open(path.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *error = QStringLiteral("cannot open %1 to listen: %2").arg(settings.port, QString::fromLocal8Bit(std::strerror(errno)));
+        *error = QStringLiteral("cannot open %1 to listen: %2").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     termios line{};
     if (tcgetattr(fd, &line) != 0) {
-        *error = QStringLiteral("%1 is no serial port: %2").arg(settings.port, QString::fromLocal8Bit(std::strerror(errno)));
+        *error = QStringLiteral("%1 is no serial port: %2").arg(port, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     cfmakeraw(&line);
@@ -69,15 +70,15 @@ bool ListenPort::open(const LineSettings& settings, QString* error)
     line.c_cflag |= CLOCAL | CREAD | sizeOf(settings.dataBits);
     if (settings.stopBits == 2)
         line.c_cflag |= CSTOPB;
-    if (settings.parity != 'N')
-        line.c_cflag |= PARENB | (settings.parity == 'O' ? PARODD : 0);
+    if (settings.parity != QLatin1String("N"))
+        line.c_cflag |= PARENB | (settings.parity == QLatin1String("O") ? PARODD : 0);
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;
     cfsetispeed(&line, speedOf(settings.baudRate));
     cfsetospeed(&line, speedOf(settings.baudRate));
     if (tcsetattr(fd, TCSANOW, &line) != 0) {
         *error = QStringLiteral("cannot set %1 to %2 baud: %3")
-                     .arg(settings.port).arg(settings.baudRate).arg(QString::fromLocal8Bit(std::strerror(errno)));
+                     .arg(port).arg(settings.baudRate).arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     // What waited in the buffer was heard before the monitor started.

@@ -4,7 +4,6 @@
 #include "frame_report.h"
 #include "line_summary.h"
 #include "listen_port.h"
-#include "modbus/protocol/connection_string.h"
 
 #include <QDateTime>
 
@@ -78,23 +77,12 @@ private:
     int framesShown = 0;
 };
 
-LineSettings settingsOf(const QString& connection)
-{
-    const modbus::SerialParameters parameters = modbus::parseSerialForm(connection);
-    LineSettings settings;
-    settings.port = parameters.portField;
-    settings.baudRate = parameters.baudRate;
-    settings.dataBits = parameters.dataBits;
-    settings.stopBits = parameters.stopBits;
-    settings.parity = parameters.parity.isEmpty() ? 'N' : parameters.parity.at(0).toUpper().toLatin1();
-    return settings;
-}
-
 } // namespace
 
 int runMonitor(const host::Options& options)
 {
-    const LineSettings settings = settingsOf(options.connection);
+    // Checked by the command line: port, a standard baud rate, 5-8, 1 or 2, and N, E or O.
+    const modbus::SerialParameters settings = modbus::parseSerialForm(options.connection);
     ListenPort port;
     QString error;
     if (!port.open(settings, &error)) {
@@ -103,11 +91,11 @@ int runMonitor(const host::Options& options)
     }
     host::catchInterrupt();
     host::printError(QStringLiteral("listening to %1 at %2 baud (frames end after %3 ms of silence); Ctrl-C stops")
-                         .arg(settings.port).arg(settings.baudRate).arg(settings.silenceUs() / 1000.0, 0, 'f', 3));
+                         .arg(settings.portField).arg(settings.baudRate).arg(silenceUs(settings) / 1000.0, 0, 'f', 3));
     const qint64 startedUs = monotonicUs();
     const qint64 endUs = options.seconds > 0 ? startedUs + qint64(options.seconds) * 1000000 : -1;
     Printer printer(options, startedUs);
-    FrameCutter cutter(settings.silenceUs());
+    FrameCutter cutter(silenceUs(settings));
     LineWatch watch(options.timeoutMs, printer);
     const auto pass = [&](qint64 nowUs) {
         cutter.idle(nowUs);
@@ -144,7 +132,7 @@ int runMonitor(const host::Options& options)
     cutter.flush();
     pass(monotonicUs());
     if (lineClosed)
-        host::printError(QStringLiteral("%1 closed").arg(settings.port));
+        host::printError(QStringLiteral("%1 closed").arg(settings.portField));
     printer.printSummary();
     return host::ExitOk;
 }
