@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int i = 0; i < length && !in.empty(); ++i)
             chunk.append(static_cast<char>(in.byte()));
         cutter.feed(chunk.constData(), chunk.size(), now);
+        cutter.idle(now); // as the monitor's loop does after every wait
         sent += chunk;
         for (const CutFrame& frame : cutter.take())
             watch.frame(frame);

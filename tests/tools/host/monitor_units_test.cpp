@@ -221,8 +221,10 @@ TEST(MonitorWatch, APieceOfAnAnswerIsNoiseAndLeavesTheRequestWaiting)
     watch.frame(at(readRequest, 0));
     watch.frame(at(readAnswer.left(5), 5000)); // the rest came after a silence
     watch.frame(at(readAnswer.mid(5), 30000));
+    watch.frame(at(readAnswer.left(8), 40000)); // a request's length, but a request waits
     EXPECT_EQ(seen.frames[1].kind, FrameKind::Noise);
     EXPECT_EQ(seen.frames[2].kind, FrameKind::Noise);
+    EXPECT_EQ(seen.frames[3].kind, FrameKind::Noise);
     EXPECT_EQ(watch.deadlineUs(), 1000000);
     EXPECT_EQ(seen.summary.stations().value(1).answers, 0);
 }

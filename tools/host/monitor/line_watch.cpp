@@ -67,8 +67,10 @@ void LineWatch::classify(FrameRecord& record)
     const int size = bytes.size();
     const bool fitsRequest = !exception && expectedLength(bytes.constData(), size, Direction::Request) == size;
     const bool fitsAnswer = expectedLength(bytes.constData(), size, Direction::Answer) == size;
-    // A damaged frame is taken for what its length fits; a piece of one is noise.
-    if (!record.crcOk && !fitsRequest && !fitsAnswer) {
+    // A damaged frame is taken for the answer a request waits for, or for a request while none
+    // waits, when its length fits; anything else (a piece of a frame) is noise.
+    const bool damagedNoise = answersWaiting ? !fitsAnswer : (waiting() || !fitsRequest || record.station > 247);
+    if (!record.crcOk && damagedNoise) {
         record.kind = FrameKind::Noise;
         return;
     }
