@@ -91,6 +91,13 @@ TEST(MonitorCutter, CutsAtSilenceAndByLengthWhenTheLineShowsNone)
     EXPECT_EQ(frames[0].endUs, 2500);
     cutter.feed(readRequest.constData() + readRequest.size() - 1, 1, 4700);
     EXPECT_EQ(cutAll(cutter), std::vector<QByteArray>{readRequest});
+
+    // The rest of a broken answer with a request right behind it: cut apart once the request is whole.
+    const QByteArray glued = readAnswer.mid(3) + readRequest;
+    cutter.feed(glued.constData(), glued.size() - 1, 10000);
+    EXPECT_TRUE(cutter.take().empty());
+    cutter.feed(glued.constData() + glued.size() - 1, 1, 10100);
+    EXPECT_EQ(cutAll(cutter), (std::vector<QByteArray>{readAnswer.mid(3), readRequest}));
 }
 
 TEST(MonitorCutter, CutsAnOverlongFrameAtTheLargestFrameSize)

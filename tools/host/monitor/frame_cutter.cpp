@@ -39,8 +39,35 @@ std::vector<CutFrame> FrameCutter::take()
     return frames;
 }
 
+namespace {
+
+bool wholeFrame(const char* bytes, int size)
+{
+    for (const Direction direction : {Direction::Request, Direction::Answer}) {
+        if (expectedLength(bytes, size, direction) == size
+            && crcGood(QByteArray::fromRawData(bytes, size)))
+            return true;
+    }
+    return false;
+}
+
+// The bytes so far may still become a frame of their function's length.
+bool mayGrowIntoFrame(const char* bytes, int size)
+{
+    for (const Direction direction : {Direction::Request, Direction::Answer}) {
+        const int length = expectedLength(bytes, size, direction);
+        if (length == 0 || length > size)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 // Called after each byte: the bytes so far are a whole frame when they have a request's or an
-// answer's length for their function and the CRC at that length is good.
+// answer's length for their function and the CRC at that length is good. Bytes in front that can
+// no longer become a frame (the rest of a broken one, with no silence after it) are cut off as
+// soon as a whole frame stands behind them.
 void FrameCutter::cutByLength()
 {
     const int size = pending.size();
@@ -50,9 +77,17 @@ void FrameCutter::cutByLength()
     }
     if (size < kMinFrameBytes)
         return;
-    for (const Direction direction : {Direction::Request, Direction::Answer}) {
-        if (expectedLength(pending.constData(), size, direction) == size && crcGood(pending)) {
-            cut(size, false);
+    const char* bytes = pending.constData();
+    if (wholeFrame(bytes, size)) {
+        cut(size, false);
+        return;
+    }
+    if (mayGrowIntoFrame(bytes, size))
+        return;
+    for (int front = 1; front <= size - kMinFrameBytes; ++front) {
+        if (wholeFrame(bytes + front, size - front)) {
+            cut(front, false);
+            cut(size - front, false);
             return;
         }
     }
