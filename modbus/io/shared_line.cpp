@@ -98,9 +98,13 @@ void SharedLine::releaseKept()
 
 bool SharedLine::take(int waitMs, QString* warning)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
+    using Clock = std::chrono::steady_clock;
     std::unique_lock<std::mutex> lock(mutex);
-    if (busy || !waiting.empty()) {
+    // A free line is taken at once; the clock is read only by those who wait.
+    Clock::time_point deadline;
+    const bool waits = busy || !waiting.empty();
+    if (waits) {
+        deadline = Clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
         const std::uint64_t ticket = ++lastTicket;
         waiting.push_back(ticket);
         const bool turn = turnGiven.wait_until(lock, deadline, [&] { return !busy && waiting.front() == ticket; });
@@ -116,10 +120,13 @@ bool SharedLine::take(int waitMs, QString* warning)
         return false;
     }
     busy = true;
-    // The lock of the other processes is waited for within what is left of the wait.
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     lock.unlock();
-    if (lockSerialDevice(fd, static_cast<int>(std::max<long long>(left.count(), 0))))
+    // The lock of the other processes is waited for within what is left of the wait.
+    const long long lockWaitMs = waits
+        ? std::max<long long>(
+              std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count(), 0)
+        : waitMs;
+    if (lockSerialDevice(fd, static_cast<int>(lockWaitMs)))
         return true;
     *warning = QStringLiteral("another process held the line (its advisory lock) too long");
     lock.lock();

@@ -19,6 +19,7 @@ enum CommandBit : unsigned {
     OnPoll = 1u << 3,
     OnBench = 1u << 4,
     OnScan = 1u << 5,
+    OnMonitor = 1u << 6, // listens to a line; needs no plug-in
     OnAll = OnInfo | OnRead | OnWrite | OnPoll | OnBench | OnScan,
     OnRequests = OnRead | OnWrite | OnPoll | OnBench,
 };
@@ -32,8 +33,8 @@ struct OptionRule {
 
 const OptionRule optionTable[] = {
     {"plugin", 'p', true, OnAll},
-    {"connect", 'c', true, OnAll},
-    {"station", 's', true, OnRequests},
+    {"connect", 'c', true, OnAll | OnMonitor},
+    {"station", 's', true, OnRequests | OnMonitor},
     {"tags", 'f', true, OnPoll},
     {"interval", 'i', true, OnPoll},
     {"cycles", 0, true, OnPoll},
@@ -41,9 +42,13 @@ const OptionRule optionTable[] = {
     {"write", 0, false, OnBench},
     {"tag", 't', true, OnScan},
     {"hex", 0, false, OnRead | OnWrite | OnPoll | OnScan},
+    {"timeout", 0, true, OnMonitor},
+    {"seconds", 0, true, OnMonitor},
+    {"frames", 0, true, OnMonitor},
+    {"function", 0, true, OnMonitor},
     {"debug", 0, false, OnAll},
-    {"json", 0, false, OnAll},
-    {"help", 'h', false, OnAll},
+    {"json", 0, false, OnAll | OnMonitor},
+    {"help", 'h', false, OnAll | OnMonitor},
 };
 
 struct CommandEntry {
@@ -62,9 +67,10 @@ const CommandEntry commandTable[] = {
     {"bench", Command::Bench, OnBench,
      "bench <address> <type> [count]  or  bench --write <address> <type> <value>..."},
     {"scan", Command::Scan, OnScan, "scan [FIRST-LAST] [--tag address:type]"},
+    {"monitor", Command::Monitor, OnMonitor, "monitor --connect PORT,BAUD,DATA,STOP,PARITY"},
 };
 
-const char commandList[] = "commands: info, read, write, poll, bench, scan (see --help)";
+const char commandList[] = "commands: info, read, write, poll, bench, scan, monitor (see --help)";
 
 // Options with a number, in the order they are checked, and the field each one sets.
 struct NumberOption {
@@ -78,6 +84,10 @@ const NumberOption numberOptions[] = {
     {"interval", 0, 3600000, &Options::intervalMs},
     {"cycles", 1, 1000000000, &Options::cycles},
     {"iterations", 1, 100000000, &Options::iterations},
+    {"timeout", 1, 3600000, &Options::timeoutMs},
+    {"seconds", 1, 100000000, &Options::seconds},
+    {"frames", 1, 1000000000, &Options::frames},
+    {"function", 1, 127, &Options::functionFilter},
 };
 
 const int standardBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -232,6 +242,11 @@ bool parseCommandArguments(const CommandEntry& entry, const QStringList& args, O
         if (args.size() > 1)
             return fail(error, QStringLiteral("usage: %1").arg(QLatin1String(entry.usage)));
         return args.isEmpty() || parseStationRange(args.first(), options, error);
+    case Command::Monitor:
+        if (!args.isEmpty() || !options->connect || !options->connection.contains(QLatin1Char(',')))
+            return fail(error, QStringLiteral("usage: %1, e.g. monitor --connect /dev/ttyUSB1,19200,8,1,E")
+                                   .arg(QLatin1String(entry.usage)));
+        return true;
     case Command::Read: return parseTagAndRest(args, false, entry.usage, options, error);
     case Command::Write: return parseTagAndRest(args, true, entry.usage, options, error);
     case Command::Bench: return parseTagAndRest(args, options->benchWrite, entry.usage, options, error);
@@ -269,6 +284,8 @@ bool applyOptions(const QHash<QString, QString>& given, Options* options, QStrin
         return false;
     if (has("station"))
         options->station = QString::number(station);
+    if (has("station"))
+        options->stationFilter = station;
     for (const NumberOption& number : numberOptions) {
         if (has(number.name)
             && !parseNumber(QLatin1String(number.name), value(number.name), number.min, number.max, &(options->*number.field), error))
@@ -385,7 +402,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     if (!applyOptions(given, &result.options, &result.error)
         || !parseCommandArguments(*entry, positionals.mid(1), &result.options, &result.error))
         return result;
-    if (result.options.pluginPath.isEmpty())
+    if (result.options.pluginPath.isEmpty() && entry->command != Command::Monitor)
         return refused(QStringLiteral("no plug-in given: use --plugin <file>, e.g. --plugin lib/libNetvane.so.1"));
     result.ok = true;
     return result;
@@ -414,6 +431,12 @@ Commands:
                                      with the value or the Modbus exception; a silent RTU station
                                      costs about 0.55 s (or timeout=MS), a whole bus about 2.3
                                      minutes
+  monitor --connect PORT,BAUD,DATA,STOP,PARITY
+                                     listens to an RTU line without a plug-in and without ever
+                                     writing: a line per frame (request, answer, exception,
+                                     noise) and per detection (no answer, unsolicited answer,
+                                     echo, broadcast), a summary per station at the end (Ctrl-C,
+                                     --seconds, --frames)
 
 Options:
   -p, --plugin <file>      the plug-in, e.g. build/lib/libNetvane.so.1 or build/lib/libSerivane.so.1;
@@ -442,6 +465,11 @@ Options:
   -n, --iterations <n>     bench: number of transactions, default 100
       --write              bench: write instead of read
   -t, --tag <address:type> scan: the tag each station is asked for, default 4x0:UInt16
+      --timeout <ms>       monitor: a request unanswered this long has no answer, default 1000
+      --seconds <n>        monitor: stop after n seconds
+      --frames <n>         monitor: stop after n frames shown
+      --function <f>       monitor: show and count only function f (exceptions included);
+                           --station <n> likewise only station n
       --hex                read, write, poll, scan: integer and float values as hex bit patterns
       --debug              switch the driver's debug output on (request and answer dumps)
       --json               machine-readable output: one JSON object per result (poll: per cycle)

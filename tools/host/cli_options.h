@@ -18,7 +18,7 @@ enum ExitCode {
     ExitConnectFailed = 4,     // ConnectDrive refused the parameters or did not connect
 };
 
-enum class Command { Help, Info, Read, Write, Poll, Bench, Scan };
+enum class Command { Help, Info, Read, Write, Poll, Bench, Scan, Monitor };
 
 struct TagSpec {
     QString address;
@@ -46,6 +46,11 @@ struct Options {
     bool benchWrite = false;
     int firstStation = 1;          // scan: the stations asked, tag holds what they are asked for
     int lastStation = 247;
+    int timeoutMs = 1000;          // monitor: a request without an answer for this long has none
+    int seconds = 0;               // monitor: stop after this long; 0: until interrupted
+    int frames = 0;                // monitor: stop after this many frames shown; 0: no limit
+    int stationFilter = -1;        // monitor --station: only this station; -1: all
+    int functionFilter = 0;        // monitor --function: only this function; 0: all
 };
 
 struct ParsedCommandLine {

@@ -289,7 +289,8 @@ int runCommand(CDriveBaseClass& driver, const Options& options)
     case Command::Poll: return runPoll(driver, options);
     case Command::Bench: return runBench(driver, options);
     case Command::Scan: return runScan(driver, options);
-    case Command::Help: break;
+    case Command::Help:
+    case Command::Monitor: break;
     }
     return ExitUsage;
 }

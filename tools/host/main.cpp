@@ -7,6 +7,7 @@
 #include "console.h"
 #include "contract/CDriveBaseClass.h"
 #include "driver_log.h"
+#include "monitor/monitor_command.h"
 #include "record_report.h"
 #include "tools/common/plugin_loader.h"
 
@@ -64,5 +65,7 @@ int main(int argc, char** argv)
         printText(helpText());
         return ExitOk;
     }
+    if (parsed.options.command == Command::Monitor)
+        return vane::monitor::runMonitor(parsed.options);
     return runHost(parsed.options);
 }

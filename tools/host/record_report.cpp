@@ -11,9 +11,6 @@
 
 namespace vane::host {
 
-namespace {
-
-// The standard name of a Modbus exception code ("illegal data address" for 2).
 QString exceptionName(int code)
 {
     switch (code) {
@@ -29,6 +26,8 @@ QString exceptionName(int code)
     }
     return QStringLiteral("unknown exception");
 }
+
+namespace {
 
 QString statusMeaningOf(int status, int exception)
 {

@@ -17,6 +17,10 @@ QString statusMeaning(int status);
 // What a ConnectDrive result means.
 QString connectResultMeaning(int result);
 
+// The standard name of a Modbus exception code ("illegal data address" for 2); a generic name
+// for codes without a standard one.
+QString exceptionName(int code);
+
 // "02 illegal data address"; a generic name for codes without a standard one.
 QString exceptionText(int code);
 

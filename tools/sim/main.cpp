@@ -51,6 +51,7 @@
 // when the device stops.
 
 #include "tools/sim/fault_injector.h"
+#include "tools/sim/line_mirror.h"
 #include "tools/sim/rtu_service.h"
 #include "tools/sim/sim_map.h"
 #include "tools/sim/sim_options.h"
@@ -140,6 +141,7 @@ int main(int argc, char **argv)
         faults.tcp = std::make_unique<FaultInjector>(options.faultRate, options.faultSeed, false);
         faults.rtu = std::make_unique<FaultInjector>(options.faultRate, options.faultSeed + 1, true);
     }
+    std::unique_ptr<LineMirror> mirror; // outlives the RTU service it relays for
     std::unique_ptr<TcpService> tcp;
     std::unique_ptr<TcpService> clean;
     std::unique_ptr<RtuService> rtu;
@@ -152,12 +154,21 @@ int main(int argc, char **argv)
         std::cout << "listening tcp 127.0.0.1:" << tcp->port() << std::endl;
     }
     if (options.rtu) {
-        rtu = std::make_unique<RtuService>(tables, options.line, options.debug, faults.rtu.get());
+        if (!options.mirrorPath.empty()) {
+            mirror = std::make_unique<LineMirror>();
+            if (!mirror->open(options.mirrorPath, &error)) {
+                std::cerr << "vane-sim: " << error << "\n";
+                return 1;
+            }
+        }
+        rtu = std::make_unique<RtuService>(tables, options.line, options.debug, faults.rtu.get(), mirror.get());
         if (!rtu->start(options.rtuLink, &error)) {
             std::cerr << "vane-sim: " << error << "\n";
             return 1;
         }
         std::cout << "listening rtu " << rtu->devicePath() << std::endl;
+        if (mirror)
+            std::cout << "mirror rtu " << mirror->path() << std::endl;
     }
     if (options.cleanTcpPort >= 0) {
         clean = std::make_unique<TcpService>(map, options.debug);

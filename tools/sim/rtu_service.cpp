@@ -3,6 +3,7 @@
 #include "tools/sim/fault_injector.h"
 #include "tools/sim/rtu_request_reader.h"
 #include "tools/sim/station_tables.h"
+#include "tools/sim/line_mirror.h"
 
 #include <modbus.h>
 
@@ -48,8 +49,9 @@ bool placeLink(const std::string &target, const std::string &link, std::string *
 
 } // namespace
 
-RtuService::RtuService(StationTables &tables, const LineOptions &line, bool debug, FaultInjector *faults)
-    : tables_(tables), faults_(faults), line_(line), debug_(debug) {}
+RtuService::RtuService(StationTables &tables, const LineOptions &line, bool debug, FaultInjector *faults,
+                       LineMirror *mirror)
+    : tables_(tables), faults_(faults), mirror_(mirror), line_(line), debug_(debug) {}
 
 RtuService::~RtuService()
 {
@@ -87,6 +89,8 @@ bool RtuService::start(const std::string &linkPath, std::string *error)
             return false;
         linkPath_ = devicePath_ = linkPath;
     }
+    if (mirror_ && (master_ = mirror_->interpose(master_, error)) < 0)
+        return false;
     context_ = modbus_new_rtu(name, 9600, 'N', 8, 1);
     modbus_set_slave(context_, line_.stations.front());
     modbus_set_debug(context_, debug_);

@@ -21,12 +21,15 @@ typedef struct _modbus modbus_t;
 namespace vanesim {
 
 class FaultInjector;
+class LineMirror;
 class StationTables;
 
 class RtuService
 {
 public:
-    RtuService(StationTables &tables, const LineOptions &line, bool debug, FaultInjector *faults = nullptr);
+    // With a mirror, the line's traffic is copied to it as it passes.
+    RtuService(StationTables &tables, const LineOptions &line, bool debug, FaultInjector *faults = nullptr,
+               LineMirror *mirror = nullptr);
     ~RtuService();
 
     // Creates the pty (and the symlink `linkPath` to its slave side when not empty) and
@@ -43,6 +46,7 @@ private:
 
     StationTables &tables_;
     FaultInjector *faults_;
+    LineMirror *mirror_;
     LineOptions line_;
     bool debug_;
     modbus_t *context_ = nullptr;

@@ -48,14 +48,16 @@ bool parseFaults(const char *text, SimOptions *options)
 
 const char *usageText()
 {
-    return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--station N[,N...]] [--debug]\n"
-           "                [--echo] [--delay MS] [--refuse FC[,FC...]]\n"
+    return "usage: vane-sim [--tcp-port N] [--rtu | --rtu-link PATH] [--mirror PATH] [--station N[,N...]]\n"
+           "                [--debug] [--echo] [--delay MS] [--refuse FC[,FC...]]\n"
            "                [--faults RATE[,SEED]] [--clean-tcp-port N]\n"
            "       vane-sim --map | --help\n"
            "A simulated Modbus device with a documented register map (see --map).\n"
            "  --tcp-port N     serve Modbus TCP on 127.0.0.1:N (0 picks a free port)\n"
            "  --rtu            serve Modbus RTU on a new pty; the driver opens the printed path\n"
            "  --rtu-link PATH  like --rtu, and make PATH a symlink to the driver's end\n"
+           "  --mirror PATH    copy the RTU line's traffic, both ways and with its gaps, to a\n"
+           "                   new pty and make PATH a symlink to it (for vane-host monitor)\n"
            "  --station N[,N...]  RTU station numbers, 1..247 (default 1): several stations on\n"
            "                   one line, each with its own tables (all start as --map shows);\n"
            "                   other stations get no answer; a broadcast (station 0) is\n"
@@ -101,6 +103,13 @@ bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error
             options->rtu = true;
             options->rtuLink = next;
             ++i;
+        } else if (arg == "--mirror") {
+            if (!next || !*next) {
+                *error = "--mirror needs a path";
+                return false;
+            }
+            options->mirrorPath = next;
+            ++i;
         } else if (const int used = takeLineOption(arg, next, &options->line, error)) {
             if (used < 0)
                 return false;
@@ -127,6 +136,10 @@ bool parseOptions(int argc, char **argv, SimOptions *options, std::string *error
             *error = "unknown argument '" + arg + "'";
             return false;
         }
+    }
+    if (!options->mirrorPath.empty() && !options->rtu) {
+        *error = "--mirror needs --rtu or --rtu-link";
+        return false;
     }
     if (!options->tcp && !options->rtu) {
         options->tcp = true;

@@ -15,6 +15,7 @@ struct SimOptions {
     bool rtu = false;
     std::string rtuLink;
     LineOptions line; // RTU: stations, echo, delay, refused functions
+    std::string mirrorPath; // RTU: a pty that carries a copy of the line's traffic
     bool debug = false;
     double faultRate = 0;  // share of requests answered wrongly, 0..1
     uint32_t faultSeed = 1;
