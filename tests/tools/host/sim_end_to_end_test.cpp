@@ -17,10 +17,10 @@ namespace {
 
 class SimulatedDevice {
 public:
-    bool start()
+    bool start(const QStringList& lineFlags = {})
     {
         process.setProgram(QStringLiteral(VANE_SIM_PROGRAM));
-        process.setArguments({"--tcp-port", "0", "--rtu"});
+        process.setArguments(QStringList{"--tcp-port", "0", "--rtu"} + lineFlags);
         process.start();
         if (!process.waitForStarted(10000))
             return false;
@@ -38,6 +38,8 @@ public:
         }
         return !tcpAddress.isEmpty() && !rtuPort.isEmpty();
     }
+
+    ~SimulatedDevice() { stop(); }
 
     // Stopped by its process id, with the signal the device documents as a clean stop.
     void stop()
@@ -229,4 +231,31 @@ TEST_F(HostAgainstDevice, ReadsAndWritesOverRtu)
     const HostRun other = runHost(rtu() + QStringList{"-s", "9", "read", "4x48", "UInt16", "--json"});
     EXPECT_EQ(other.exitCode, 1);
     EXPECT_EQ(jsonOf(other).value("status").toInt(), 8) << other.describe().toStdString();
+}
+
+// Two stations behind an echoing adapter, on a device without function 06: the driver drops the
+// echo and writes one register with function 16, and only the station addressed stores it.
+TEST(HostAgainstFieldLine, EchoingLineWithoutFunction06)
+{
+    SimulatedDevice line;
+    ASSERT_TRUE(line.start({"--station", "1,2", "--echo", "--refuse", "6"})) << "the simulated device did not start";
+    const QString settings = line.rtuPort + QStringLiteral(",9600,8,1,N,echo");
+    const auto run = [&](const QString& options, const QStringList& command) {
+        return runHost(QStringList{"-p", serivanePlugin(), "-c", settings + options} + command + QStringList{"--json"});
+    };
+    const auto valueAt = [&](const char* station) {
+        const HostRun read = run(QString(), {"-s", station, "read", "4x200", "UInt16"});
+        EXPECT_EQ(jsonOf(read).value("status").toInt(-1), 0) << read.describe().toStdString();
+        return jsonOf(read).value("values").toArray();
+    };
+
+    const HostRun write = run(QStringLiteral(",fc16"), {"-s", "2", "write", "4x200", "UInt16", "7"});
+    EXPECT_EQ(jsonOf(write).value("status").toInt(-1), 0) << write.describe().toStdString();
+    EXPECT_EQ(valueAt("2"), QJsonArray{7});
+    EXPECT_EQ(valueAt("1"), QJsonArray{0}) << "the map's value, untouched";
+
+    const HostRun refused = run(QString(), {"-s", "2", "write", "4x200", "UInt16", "7"});
+    const QJsonObject json = jsonOf(refused);
+    EXPECT_EQ(json.value("status").toInt(-1), 7) << refused.describe().toStdString();
+    EXPECT_EQ(json.value("exception").toInt(), 1) << refused.describe().toStdString();
 }
