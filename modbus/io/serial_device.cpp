@@ -128,20 +128,56 @@ bool setRs485Mode(int fd, const Rs485Mode& mode, QString* error)
     return false;
 }
 
+namespace {
+
+// A process that waits for the device lock says so with a record lock on the device's first byte:
+// a process that could take the lock back at once after each exchange would otherwise keep it,
+// since the waiter only looks again after a pause.
+void markWaiting(int fd, bool waiting)
+{
+    struct flock mark {};
+    mark.l_type = waiting ? F_RDLCK : F_UNLCK;
+    mark.l_whence = SEEK_SET;
+    mark.l_start = 0;
+    mark.l_len = 1;
+    ::fcntl(fd, F_SETLK, &mark);
+}
+
+bool othersWaiting(int fd)
+{
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0;
+    probe.l_len = 1;
+    return ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+}
+
+} // namespace
+
 bool lockSerialDevice(int fd, int waitMs)
 {
+    // Another process waiting for the line gets its turn first.
+    if (othersWaiting(fd))
+        QThread::usleep(2 * kLockRetryUs);
     QElapsedTimer clock;
+    bool taken = false;
     for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return true;
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            return true; // a device that knows no locks leaves the turns to the processes
-        if (!clock.isValid())
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) {
+            taken = true; // a device that knows no locks leaves the turns to the processes
+            break;
+        }
+        if (!clock.isValid()) {
             clock.start();
-        else if (clock.elapsed() >= waitMs)
-            return false;
+            markWaiting(fd, true);
+        } else if (clock.elapsed() >= waitMs) {
+            break;
+        }
         QThread::usleep(kLockRetryUs);
     }
+    if (clock.isValid())
+        markWaiting(fd, false);
+    return taken;
 }
 
 void unlockSerialDevice(int fd) { ::flock(fd, LOCK_UN); }
