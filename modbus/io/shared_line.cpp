@@ -107,7 +107,16 @@ bool SharedLine::take(int waitMs, QString* warning)
         deadline = Clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
         const std::uint64_t ticket = ++lastTicket;
         waiting.push_back(ticket);
-        const bool turn = turnGiven.wait_until(lock, deadline, [&] { return !busy && waiting.front() == ticket; });
+        const auto myTurn = [&] { return !busy && waiting.front() == ticket; };
+        // Waits against the system clock, in slices, while the deadline stays on the steady one:
+        // a C++ run time built for glibc waits on the steady clock with a call the panel's C
+        // library does not have.
+        bool turn = myTurn();
+        while (!turn && Clock::now() < deadline) {
+            const auto slice = std::min<Clock::duration>(deadline - Clock::now(), std::chrono::milliseconds(10));
+            turnGiven.wait_until(lock, std::chrono::system_clock::now() + slice);
+            turn = myTurn();
+        }
         waiting.erase(std::find(waiting.begin(), waiting.end(), ticket));
         if (!turn) {
             turnGiven.notify_all(); // the next in line may be free now
