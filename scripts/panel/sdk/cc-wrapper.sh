@@ -14,9 +14,9 @@ case $(basename "$0") in *g++) gcc=arm-linux-gnueabi-g++-12 ;; esac
 gccinc=$(arm-linux-gnueabi-gcc-12 -print-file-name=include)
 cxxinc=
 case $gcc in
-  *g++*) cxxinc="-isystem $sysroot/usr/include/c++/12 -isystem $sysroot/usr/include/c++/12/arm-linux-uclibcgnueabi -isystem $sysroot/usr/include/c++/12/backward" ;;
+  *g++*) cxxinc="-nostdinc++ -isystem $sysroot/usr/include/c++/12 -isystem $sysroot/usr/include/c++/12/arm-linux-uclibcgnueabi -isystem $sysroot/usr/include/c++/12/backward" ;;
 esac
 # shellcheck disable=SC2086
-exec "$gcc" -muclibc --sysroot="$sysroot" -nostdinc -nostdinc++ $cxxinc -isystem "$gccinc" \
+exec "$gcc" -muclibc --sysroot="$sysroot" -nostdinc $cxxinc -isystem "$gccinc" \
   -isystem "$sysroot/usr/include" -B"$sysroot/usr/lib/" -L"$sysroot/usr/lib" -L"$sysroot/lib" \
   -mcpu=arm926ej-s -mfloat-abi=soft -marm "$@"

@@ -2,7 +2,8 @@
 # SDK stage 1, the toolchain (run by scripts/panel-sdk.sh): makes OUT/sysroot a uClibc-ng system
 # with the C++ run time, and OUT/bin the compiler for it.
 #
-#   - uClibc-ng from uclibc-source, as the panel build has it (scripts/panel/build-uclibc.sh off);
+#   - uClibc-ng from uclibc-source, as the panel build has it, with its C99 math library
+#     (scripts/panel/build-uclibc.sh sdk);
 #   - the compiler is Debian's armel cross gcc 12 behind a wrapper (cc-wrapper.sh) that takes the
 #     headers, start files and libraries from the sysroot instead of glibc's;
 #   - libgcc_s.so.1 and libstdc++.so.6 built for uClibc-ng from gcc-12-source (the same gcc 12.2 as
@@ -26,7 +27,7 @@ quiet() { # runs a step with its output in a log, shown only when it fails
 }
 
 # ---- uClibc-ng ---------------------------------------------------------------------------------
-uclibc=$("$src/scripts/panel/build-uclibc.sh" off)
+uclibc=$("$src/scripts/panel/build-uclibc.sh" sdk)
 mkdir -p "$sysroot" "$out/bin"
 cp -a "$uclibc/lib" "$uclibc/usr" "$sysroot/"
 rm -f "$sysroot/.vane-uclibc"
@@ -67,8 +68,17 @@ quiet configure "$gccsrc/configure" --target=$target --prefix=/usr --with-sysroo
   --disable-libquadmath --disable-libssp --disable-libvtv --disable-libitm --enable-shared \
   --enable-threads=posix --enable-tls --enable-__cxa_atexit
 quiet configure-gcc make configure-gcc
-quiet gcc-headers make -C gcc libgcc.mvars tconfig.h tm.h options.h insn-constants.h \
-  insn-modes.h insn-modes-inline.h insn-flags.h gtype-desc.h
+# The generators of the target headers need the build machine's libiberty; make -k goes past the
+# generators (genmatch, ...) only the compiler itself needs. libgcc.mvars would wait for xgcc:
+# -o takes the compiler as made.
+quiet build-libiberty make all-build-libiberty
+make -C gcc -k tconfig.h tm.h options.h insn-constants.h insn-modes.h insn-modes-inline.h \
+  insn-flags.h >"$work/gcc-headers.log" 2>&1 || true
+quiet libgcc-mvars make -C gcc -o xgcc -o specs -o Makefile -o config.status libgcc.mvars
+for h in tconfig.h tm.h options.h insn-constants.h insn-modes.h insn-flags.h libgcc.mvars; do
+  [ -f "gcc/$h" ] || { tail -n 40 "$work/gcc-headers.log" >&2; echo "toolchain: no gcc/$h" >&2; exit 1; }
+done
+mkdir -p gcc/include
 
 # ---- libgcc ------------------------------------------------------------------------------------
 log "building libgcc_s"
