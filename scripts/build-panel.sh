@@ -5,31 +5,36 @@
 #   scripts/build-panel.sh      ->  build-panel/libSerivane.so.1, libSerivane.so.1.debug,
 #                                   vane-loadcheck, serivane-panel-<version>-armv5te-uclibc.tar.gz
 #
-# The sources are compiled with the panel SDK (scripts/panel-sdk.sh: uClibc-ng's own headers, the
-# SDK's libstdc++ and Qt) plus -fno-sized-deallocation (cmake/toolchain-armel-panel.cmake); the
-# objects are then linked for the panel (scripts/panel/link.sh). The results must pass
-# scripts/panel/check-elf.sh (loader-visible properties) and scripts/panel/check-imports.sh (the
-# declared floor, scripts/panel/floor.conf, and no import that only glibc's headers make).
+# The sources are compiled as for the armel test build (scripts/build-arm.sh), plus
+# -fno-sized-deallocation (cmake/toolchain-armel-panel.cmake); the objects are then linked against
+# uClibc-ng (built from Debian's uclibc-source, scripts/panel/build-uclibc.sh) instead of glibc
+# (scripts/panel/link.sh). The results must pass scripts/panel/check-elf.sh (loader-visible
+# properties) and scripts/panel/check-imports.sh (the declared floor, scripts/panel/floor.conf).
 # scripts/panel/prove-load.sh then loads them under uClibc-ng's loader in qemu.
 #
 #   VANE_PANEL_BUILD_DIR  output folder (default build-panel in the source tree)
-#   VANE_PANEL_SDK_CACHE  where the panel SDK is kept (default /opt/vane-panel-sdk)
+#   VANE_ARMEL_SYSROOT    armel sysroot (default /opt/vane-armel-sysroot), see scripts/setup-arm.sh
+#   VANE_UCLIBC_CACHE     where uClibc-ng builds are kept (default /opt/vane-uclibc-ng)
 set -euo pipefail
 
 src=$(cd "$(dirname "$0")/.." && pwd)
 out=${VANE_PANEL_BUILD_DIR:-$src/build-panel}
+export VANE_ARMEL_SYSROOT=${VANE_ARMEL_SYSROOT:-/opt/vane-armel-sysroot}
 start=$SECONDS
 
-# The Qt documentation that check-imports.sh --suggest reads; the SDK installs the rest.
-bash "$src/scripts/deps.sh" python3 qtbase5-doc-html qtserialport5-doc-html
-sdk=$("$src/scripts/panel-sdk.sh" | tail -n1)
-export VANE_PANEL_SDK=$sdk
-export VANE_UCLIBC_ROOT=$sdk/sysroot
+# Cross compiler, qemu-arm and the armel Qt sysroot; the host's build tools and moc; uClibc-ng's
+# source and the armel kernel headers; the Qt documentation that check-imports.sh --suggest reads.
+bash "$src/scripts/setup-arm.sh"
+bash "$src/scripts/deps.sh" uclibc-source linux-libc-dev-armel-cross xz-utils python3 \
+  qtbase5-doc-html qtserialport5-doc-html
+
+uclibc=$("$src/scripts/panel/build-uclibc.sh" off)
+export VANE_UCLIBC_ROOT=$uclibc
 
 objects=$out/objects
 cmake -S "$src" -B "$objects" \
   -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-armel-panel.cmake" \
-  -DVANE_PANEL_SDK="$sdk" \
+  -DVANE_ARMEL_SYSROOT="$VANE_ARMEL_SYSROOT" \
   -DVANE_BUILD_NETVANE=OFF -DVANE_BUILD_TOOLS=OFF -DVANE_BUILD_TESTS=OFF -DVANE_BUILD_BENCH=OFF \
   -DVANE_BUILD_LOADCHECK=ON >/dev/null
 cmake --build "$objects" -j2 --target Serivane vane-loadcheck
@@ -45,9 +50,9 @@ for f in $(find "$objects" -path '*_autogen*' -name 'moc_*.cpp'); do
 done
 
 "$src/scripts/panel/link.sh" plugin "$out/libSerivane.so.1" \
-  "$objects/rtu/CMakeFiles/Serivane.dir/link.txt" "$sdk/sysroot"
+  "$objects/rtu/CMakeFiles/Serivane.dir/link.txt" "$uclibc"
 "$src/scripts/panel/link.sh" program "$out/vane-loadcheck" \
-  "$objects/tools/loadcheck/CMakeFiles/vane-loadcheck.dir/link.txt" "$sdk/sysroot"
+  "$objects/tools/loadcheck/CMakeFiles/vane-loadcheck.dir/link.txt" "$uclibc"
 
 "$src/scripts/panel/check-elf.sh" "$out/libSerivane.so.1" "$out/vane-loadcheck"
 "$src/scripts/panel/check-imports.sh" "$out/libSerivane.so.1" "$out/vane-loadcheck"

@@ -11,7 +11,8 @@
 #
 # Fails when an import is not on the list (or is listed from another library or version node), when
 # a listed Qt version is newer than the Qt floor or not filled in ("?"), when a libstdc++ or libgcc_s
-# version node is newer than the C++ floor, or on any GLIBC_* version. A Qt symbol's version is the
+# version node is newer than the C++ floor, or on any GLIBC_* version or name only glibc's headers
+# make (__*_chk, __isoc99_*, __xstat*, ...). A Qt symbol's version is the
 # Qt release that introduced it: --suggest reads it from Debian's Qt documentation (qt-since.py);
 # internal symbols it cannot find get "?" and need the version of the public call bringing them in.
 #
@@ -22,12 +23,8 @@
 #   libc.ls               ls /lib/libc.so*          uclibc-version   the panel's uClibc version
 # and fails for each import the panel's libraries do not define.
 #
-# It also fails on an import that only glibc's headers make (__*_chk, __isoc99_*, __xstat*, ...):
-# the panel build compiles against uClibc-ng's own headers, where none of them should appear.
-#
-#   VANE_PANEL_SDK       the panel SDK: link-time Qt, C++ run time and uClibc-ng
-#                        (default: scripts/panel-sdk.sh, which returns at once when it is built)
-#   VANE_UCLIBC_ROOT     link-time uClibc-ng (default: the SDK's sysroot)
+#   VANE_ARMEL_SYSROOT   link-time Qt and C++ run time (default /opt/vane-armel-sysroot)
+#   VANE_UCLIBC_ROOT     link-time uClibc-ng (default: scripts/panel/build-uclibc.sh off)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -54,9 +51,8 @@ if ! grep -Eq "find_package\(Qt5 $QT_FLOOR[ )]" "$src/CMakeLists.txt"; then
   exit 1
 fi
 
-sdk=${VANE_PANEL_SDK:-$("$src/scripts/panel-sdk.sh" | tail -n1)}
-sysroot=$sdk/sysroot
-uclibc=${VANE_UCLIBC_ROOT:-$sysroot}
+sysroot=${VANE_ARMEL_SYSROOT:-/opt/vane-armel-sysroot}
+uclibc=${VANE_UCLIBC_ROOT:-$("$here/build-uclibc.sh" off)}
 readelf=arm-linux-gnueabi-readelf
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -64,8 +60,8 @@ trap 'rm -rf "$work"' EXIT
 libpath() {
   case $1 in
     libc.so.0) echo "$uclibc/lib/libc.so.0" ;;
-    libgcc_s.so.1) echo "$sysroot/lib/$1" ;;
-    *) echo "$sysroot/usr/lib/$1" ;;
+    libgcc_s.so.1) echo "$sysroot/lib/arm-linux-gnueabi/$1" ;;
+    *) echo "$sysroot/usr/lib/arm-linux-gnueabi/$1" ;;
   esac
 }
 
@@ -149,9 +145,9 @@ while read -r lib sym node bind; do
   what="$sym@$node from $lib ($(c++filt "$sym"))"
   case $node in GLIBC_*) fail "$what: a glibc symbol version"; continue ;; esac
   # Names glibc's headers put in place of the C calls (fortified, ISO C99 scanf, stat wrappers,
-  # finite-math and 64-bit time redirects): compiled against uClibc-ng's headers, none appear.
+  # finite-math and 64-bit time redirects): uClibc-ng has none of them.
   if [[ $sym =~ ^(__.*_chk|__isoc99_.*|__(f|l)?xstat(at)?(64)?|__fxstatat(64)?|__.*_finite|__.*_time64|__libc_.*|gnu_get_libc_.*)$ ]]; then
-    fail "$what: a glibc header artefact, not a call uClibc-ng's headers make"
+    fail "$what: a glibc header artefact, not a call uClibc-ng has"
     continue
   fi
   if [ -z "${entry["$lib $sym"]+x}" ]; then
