@@ -26,9 +26,42 @@ quiet() { # runs a step with its output in a log, shown only when it fails
   if ! "$@" >"$work/$name.log" 2>&1; then tail -n 60 "$work/$name.log" >&2; echo "toolchain: $name failed" >&2; exit 1; fi
 }
 
+# ---- gcc's source and configuration ------------------------------------------------------------
+log "unpacking gcc-12-source"
+mkdir -p "$sysroot" "$out/bin"
+tar -xf /usr/src/gcc-12/gcc-12.2.0-dfsg.tar.xz -C "$work"
+gccsrc=$work/gcc-12.2.0
+build=$work/build
+mkdir -p "$build"
+configure_gcc() (
+cd "$build"
+# The target's configuration, for the headers libgcc is compiled with; the same choices as the
+# panel's processor and Debian's armel compiler (ARMv5TE, soft float, ARM code, POSIX threads).
+log "configuring gcc for $target"
+quiet configure "$gccsrc/configure" --target=$target --prefix=/usr --with-sysroot="$sysroot" \
+  --enable-languages=c,c++ --disable-bootstrap --disable-multilib --with-arch=armv5te \
+  --with-float=soft --with-mode=arm --disable-nls --disable-libsanitizer --disable-libgomp \
+  --disable-libquadmath --disable-libssp --disable-libvtv --disable-libitm --enable-shared \
+  --enable-threads=posix --enable-tls --enable-__cxa_atexit
+quiet configure-gcc make configure-gcc
+# The generators of the target headers need the build machine's libiberty; make -k goes past the
+# generators (genmatch, ...) only the compiler itself needs. libgcc.mvars would wait for xgcc:
+# -o takes the compiler as made.
+quiet build-libiberty make all-build-libiberty
+make -C gcc -k tconfig.h tm.h options.h insn-constants.h insn-modes.h insn-modes-inline.h \
+  insn-flags.h >"$work/gcc-headers.log" 2>&1 || true
+quiet libgcc-mvars make -C gcc -o xgcc -o specs -o Makefile -o config.status libgcc.mvars
+for h in tconfig.h tm.h options.h insn-constants.h insn-modes.h insn-flags.h libgcc.mvars; do
+  [ -f "gcc/$h" ] || { tail -n 40 "$work/gcc-headers.log" >&2; echo "toolchain: no gcc/$h" >&2; exit 1; }
+done
+mkdir -p gcc/include
+)
+# It runs beside the uClibc-ng build below: both are mostly one process long.
+configure_gcc &
+gcc_pid=$!
+
 # ---- uClibc-ng ---------------------------------------------------------------------------------
 uclibc=$("$src/scripts/panel/build-uclibc.sh" sdk)
-mkdir -p "$sysroot" "$out/bin"
 cp -a "$uclibc/lib" "$uclibc/usr" "$sysroot/"
 rm -f "$sysroot/.vane-uclibc"
 # The kernel's headers beside uClibc-ng's (uClibc-ng's headers include linux/ and asm/).
@@ -52,33 +85,7 @@ export PATH=$out/bin:$PATH
 sed "s|@SDK@|$out|" "$here/env.sh.in" >"$out/env.sh"
 cp "$here/toolchain.cmake" "$out/toolchain.cmake"
 
-# ---- gcc's source and configuration ------------------------------------------------------------
-log "unpacking gcc-12-source"
-tar -xf /usr/src/gcc-12/gcc-12.2.0-dfsg.tar.xz -C "$work"
-gccsrc=$work/gcc-12.2.0
-build=$work/build
-mkdir -p "$build"
-cd "$build"
-# The target's configuration, for the headers libgcc is compiled with; the same choices as the
-# panel's processor and Debian's armel compiler (ARMv5TE, soft float, ARM code, POSIX threads).
-log "configuring gcc for $target"
-quiet configure "$gccsrc/configure" --target=$target --prefix=/usr --with-sysroot="$sysroot" \
-  --enable-languages=c,c++ --disable-bootstrap --disable-multilib --with-arch=armv5te \
-  --with-float=soft --with-mode=arm --disable-nls --disable-libsanitizer --disable-libgomp \
-  --disable-libquadmath --disable-libssp --disable-libvtv --disable-libitm --enable-shared \
-  --enable-threads=posix --enable-tls --enable-__cxa_atexit
-quiet configure-gcc make configure-gcc
-# The generators of the target headers need the build machine's libiberty; make -k goes past the
-# generators (genmatch, ...) only the compiler itself needs. libgcc.mvars would wait for xgcc:
-# -o takes the compiler as made.
-quiet build-libiberty make all-build-libiberty
-make -C gcc -k tconfig.h tm.h options.h insn-constants.h insn-modes.h insn-modes-inline.h \
-  insn-flags.h >"$work/gcc-headers.log" 2>&1 || true
-quiet libgcc-mvars make -C gcc -o xgcc -o specs -o Makefile -o config.status libgcc.mvars
-for h in tconfig.h tm.h options.h insn-constants.h insn-modes.h insn-flags.h libgcc.mvars; do
-  [ -f "gcc/$h" ] || { tail -n 40 "$work/gcc-headers.log" >&2; echo "toolchain: no gcc/$h" >&2; exit 1; }
-done
-mkdir -p gcc/include
+wait "$gcc_pid" || { echo "toolchain: gcc's configuration failed" >&2; exit 1; }
 
 # ---- libgcc ------------------------------------------------------------------------------------
 log "building libgcc_s"
@@ -91,7 +98,6 @@ quiet libgcc-make make -j2
 cp -a libgcc_s.so.1 "$sysroot/lib/"
 # Linked as Debian's compiler expects: shared libgcc_s, the rest from the static libgcc.
 printf '/* GNU ld script */\nGROUP ( libgcc_s.so.1 -lgcc )\n' >"$sysroot/usr/lib/libgcc_s.so"
-cp -a libgcc_s.so.1 "$sysroot/usr/lib/libgcc_s.so.1"
 
 # ---- libstdc++ ---------------------------------------------------------------------------------
 log "building libstdc++"
