@@ -6,7 +6,9 @@
 #     glibc libstdc++ headers never come in; the compiler's own headers (stddef.h, unwind.h, ...) do;
 #   -muclibc: uClibc's loader /lib/ld-uClibc.so.0 in programs;
 #   -L and -B of the sysroot ahead of the compiler's folder, which holds glibc's libstdc++.so,
-#     libgcc_s.so and libatomic.so.
+#     libgcc_s.so and libatomic.so;
+#   --hash-style=both: every library and program carries DT_HASH, the only table uClibc-ng's loader
+#     reads without LDSO_GNU_HASH_SUPPORT (Debian's linker writes only DT_GNU_HASH by default).
 sdk=$(cd "$(dirname "$0")/.." && pwd)
 sysroot=$sdk/sysroot
 gcc=arm-linux-gnueabi-gcc-12
@@ -19,4 +21,4 @@ esac
 # shellcheck disable=SC2086
 exec "$gcc" -muclibc --sysroot="$sysroot" -nostdinc $cxxinc -isystem "$gccinc" \
   -isystem "$sysroot/usr/include" -B"$sysroot/usr/lib/" -L"$sysroot/usr/lib" -L"$sysroot/lib" \
-  -mcpu=arm926ej-s -mfloat-abi=soft -marm "$@"
+  -Wl,--hash-style=both -mcpu=arm926ej-s -mfloat-abi=soft -marm "$@"
