@@ -15,8 +15,7 @@ bash "$src/scripts/setup-arm.sh"
 
 cmake -S "$src" -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-armel.cmake" \
-  -DVANE_ARMEL_SYSROOT="$VANE_ARMEL_SYSROOT" \
-  -DVANE_BUILD_NETVANE=OFF -DVANE_BUILD_TOOLS=OFF -DVANE_BUILD_BENCH=OFF \
+  -DVANE_ARMEL_SYSROOT="$VANE_ARMEL_SYSROOT" -C "$src/cmake/serivane-suites.cmake" \
   "$@"
 cmake --build "$build" -j2
 

@@ -2,10 +2,13 @@
 # Builds uClibc-ng, the panel's C library, from Debian's uclibc-source with the armel cross compiler,
 # and installs it into a root of its own that the panel build links against and qemu-arm runs in:
 #
-#   scripts/panel/build-uclibc.sh off|on     prints the root, e.g. /opt/vane-uclibc-ng/1a2b3c4d5e6f-gnuhash-off
+#   scripts/panel/build-uclibc.sh off|on|sdk   prints the root, e.g. /opt/vane-uclibc-ng/1a2b3c4d5e6f-gnuhash-off
 #
 # off/on is the dynamic loader's GNU hash support (LDSO_GNU_HASH_SUPPORT): off is uClibc-ng's default
 # and reads only DT_HASH, on also reads DT_GNU_HASH. The panel library must load under both.
+# sdk is off with the C99 math library (DO_C99_MATH, merged into libc.so.0 as uClibc-ng does), for
+# the panel SDK (scripts/panel-sdk.sh): Qt and libstdc++ call sin, floor, pow, ..., which a panel's
+# uClibc has; the plug-in and vane-loadcheck call none, so they link and load against all three.
 # A root is built once and kept, keyed by a hash of scripts/panel/uclibc-ng.config, the source
 # tarball's name and the recipe number below (raise it when the build steps change); a changed
 # config builds a new root beside the old ones.
@@ -14,8 +17,8 @@
 #   VANE_UCLIBC_CACHE   where the roots are kept (default /opt/vane-uclibc-ng)
 set -euo pipefail
 
-variant=${1:?usage: build-uclibc.sh off|on}
-case $variant in off|on) ;; *) echo "build-uclibc: off or on, not $variant" >&2; exit 2 ;; esac
+variant=${1:?usage: build-uclibc.sh off|on|sdk}
+case $variant in off|on|sdk) ;; *) echo "build-uclibc: off, on or sdk, not $variant" >&2; exit 2 ;; esac
 
 here=$(cd "$(dirname "$0")" && pwd)
 config=$here/uclibc-ng.config
@@ -27,7 +30,10 @@ fi
 cache=${VANE_UCLIBC_CACHE:-/opt/vane-uclibc-ng}
 recipe=2
 key=$(cat "$config" <(echo "recipe $recipe $(basename "$tarball")") | sha256sum | cut -c1-12)
-root=$cache/$key-gnuhash-$variant
+case $variant in
+  sdk) root=$cache/$key-sdk ;;
+  *) root=$cache/$key-gnuhash-$variant ;;
+esac
 
 if [ -f "$root/.vane-uclibc" ]; then
   echo "$root"
@@ -50,6 +56,9 @@ sed -e "s|^KERNEL_HEADERS=.*|KERNEL_HEADERS=\"$work/kernel-headers\"|" "$config"
 if [ "$variant" = on ]; then
   sed -i 's|^# LDSO_GNU_HASH_SUPPORT is not set$|LDSO_GNU_HASH_SUPPORT=y|' "$src/.config"
 fi
+if [ "$variant" = sdk ]; then
+  sed -i 's|^# DO_C99_MATH is not set$|DO_C99_MATH=y|' "$src/.config"
+fi
 make -C "$src" ARCH=arm olddefconfig >/dev/null
 # olddefconfig must not have changed a setting: the config file is the reviewed one.
 want=$(grep -c '^LDSO_GNU_HASH_SUPPORT=y' "$src/.config" || true)
@@ -57,8 +66,12 @@ if [ "$want" != "$([ "$variant" = on ] && echo 1 || echo 0)" ]; then
   echo "build-uclibc: LDSO_GNU_HASH_SUPPORT did not take the value $variant" >&2
   exit 1
 fi
+if [ "$(grep -c '^DO_C99_MATH=y' "$src/.config" || true)" != "$([ "$variant" = sdk ] && echo 1 || echo 0)" ]; then
+  echo "build-uclibc: DO_C99_MATH did not follow the variant $variant" >&2
+  exit 1
+fi
 
-echo "build-uclibc: building uClibc-ng ($(basename "$tarball"), GNU hash $variant) into $root" >&2
+echo "build-uclibc: building uClibc-ng ($(basename "$tarball"), $variant) into $root" >&2
 # Debian's cross linker writes only DT_GNU_HASH by default, which a loader without GNU hash support
 # cannot read: uClibc-ng's own libraries get both tables, as a panel toolchain's would have DT_HASH.
 if ! make -C "$src" ARCH=arm UCLIBC_EXTRA_LDFLAGS=-Wl,--hash-style=both -j2 >"$work/build.log" 2>&1; then

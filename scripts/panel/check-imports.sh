@@ -11,7 +11,8 @@
 #
 # Fails when an import is not on the list (or is listed from another library or version node), when
 # a listed Qt version is newer than the Qt floor or not filled in ("?"), when a libstdc++ or libgcc_s
-# version node is newer than the C++ floor, or on any GLIBC_* version. A Qt symbol's version is the
+# version node is newer than the C++ floor, or on any GLIBC_* version or name only glibc's headers
+# make (__*_chk, __isoc99_*, __xstat*, ...). A Qt symbol's version is the
 # Qt release that introduced it: --suggest reads it from Debian's Qt documentation (qt-since.py);
 # internal symbols it cannot find get "?" and need the version of the public call bringing them in.
 #
@@ -143,6 +144,12 @@ while read -r lib node since kind sym; do entry["$lib $sym"]="$node $since"; don
 while read -r lib sym node bind; do
   what="$sym@$node from $lib ($(c++filt "$sym"))"
   case $node in GLIBC_*) fail "$what: a glibc symbol version"; continue ;; esac
+  # Names glibc's headers put in place of the C calls (fortified, ISO C99 scanf, stat wrappers,
+  # finite-math and 64-bit time redirects): uClibc-ng has none of them.
+  if [[ $sym =~ ^(__.*_chk|__isoc99_.*|__(f|l)?xstat(at)?(64)?|__fxstatat(64)?|__.*_finite|__.*_time64|__libc_.*|gnu_get_libc_.*)$ ]]; then
+    fail "$what: a glibc header artefact, not a call uClibc-ng has"
+    continue
+  fi
   if [ -z "${entry["$lib $sym"]+x}" ]; then
     if [ "$bind" = WEAK ] && [ "$lib" = - ]; then continue; fi
     fail "$what is not on the reviewed list $list (scripts/panel/check-imports.sh --suggest)"
