@@ -1,5 +1,7 @@
 #include "serial_device.h"
 
+#include "termios_codes.h"
+
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/file.h>
@@ -23,31 +25,6 @@ constexpr unsigned long kLockRetryUs = 500;
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 int kernelRs485Request(int fd, serial_rs485* request) { return ::ioctl(fd, TIOCSRS485, request); }
-
-speed_t speedOf(int baudRate)
-{
-    switch (baudRate) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
-    }
-}
-
-tcflag_t sizeOf(QSerialPort::DataBits bits)
-{
-    switch (bits) {
-    case QSerialPort::Data5: return CS5;
-    case QSerialPort::Data6: return CS6;
-    case QSerialPort::Data7: return CS7;
-    default: return CS8;
-    }
-}
 
 } // namespace
 
@@ -78,7 +55,7 @@ int openSerialDevice(const QString& path, QString* error, bool* inUse)
 
 bool configureSerialDevice(int fd, const LineSettings& settings, QString* error)
 {
-    const speed_t speed = speedOf(settings.baudRate);
+    const speed_t speed = termiosSpeed(settings.baudRate);
     // The system has no 1.5 stop bits: the line gets one, as the port objects have always given it.
     if (speed == B0
         || (settings.parity != QSerialPort::NoParity && settings.parity != QSerialPort::EvenParity
@@ -93,7 +70,7 @@ bool configureSerialDevice(int fd, const LineSettings& settings, QString* error)
     }
     ::cfmakeraw(&mode);
     mode.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
-    mode.c_cflag |= CLOCAL | CREAD | sizeOf(settings.dataBits);
+    mode.c_cflag |= CLOCAL | CREAD | termiosCharacterSize(settings.dataBits);
     if (settings.stopBits == QSerialPort::TwoStop)
         mode.c_cflag |= CSTOPB;
     if (settings.parity != QSerialPort::NoParity)

@@ -6,36 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "modbus/io/termios_codes.h"
+
 namespace vane::monitor {
 
-namespace {
-
-speed_t speedOf(int baud)
-{
-    switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    }
-    return B0;
-}
-
-tcflag_t sizeOf(int dataBits)
-{
-    switch (dataBits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    }
-    return CS8;
-}
-
-} // namespace
 
 int silenceUs(const modbus::SerialParameters& settings)
 {
@@ -67,15 +41,15 @@ bool ListenPort::open(const modbus::SerialParameters& settings, QString* error)
     }
     cfmakeraw(&line);
     line.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | HUPCL | CRTSCTS);
-    line.c_cflag |= CLOCAL | CREAD | sizeOf(settings.dataBits);
+    line.c_cflag |= CLOCAL | CREAD | modbus::termiosCharacterSize(settings.dataBits);
     if (settings.stopBits == 2)
         line.c_cflag |= CSTOPB;
     if (settings.parity != QLatin1String("N"))
         line.c_cflag |= PARENB | (settings.parity == QLatin1String("O") ? PARODD : 0);
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;
-    cfsetispeed(&line, speedOf(settings.baudRate));
-    cfsetospeed(&line, speedOf(settings.baudRate));
+    cfsetispeed(&line, modbus::termiosSpeed(settings.baudRate));
+    cfsetospeed(&line, modbus::termiosSpeed(settings.baudRate));
     if (tcsetattr(fd, TCSANOW, &line) != 0) {
         *error = QStringLiteral("cannot set %1 to %2 baud: %3")
                      .arg(port).arg(settings.baudRate).arg(QString::fromLocal8Bit(std::strerror(errno)));
