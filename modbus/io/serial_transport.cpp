@@ -56,22 +56,21 @@ bool SerialTransport::attach(const QString& portName, Opening how, bool openNow,
     setup.echo = echo;
     setup.rs485 = rs485;
     setup.settingsRequired = settingsRequired;
-    bool sameSetup = false;
     // A bare name is a device of the system's, as the port objects take it.
     const QString path = portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-    std::shared_ptr<SharedLine> joined = SharedLine::join(path, setup, &sameSetup);
-    if (!sameSetup) {
+    SharedLine* joined = SharedLine::join(path, setup);
+    if (!joined) {
         *warning = QStringLiteral("in use by another driver with other settings; the first driver's stay");
         return false;
     }
-    line = std::move(joined);
+    line = joined;
     opening = how;
     lastWarning.clear();
     if (!openNow)
         return true;
     kept = line->keepOpen(warning);
     if (!kept)
-        line.reset();
+        leaveLine();
     return kept;
 }
 
@@ -86,15 +85,18 @@ void SerialTransport::leaveLine()
 {
     timer->stop();
     leaveKeptOpen();
-    line.reset();
+    SharedLine::leave(line);
+    line = nullptr;
 }
 
 void SerialTransport::close()
 {
     timer->stop();
     leaveKeptOpen();
-    if (opening == Opening::Kept)
-        line.reset();
+    if (opening == Opening::Kept) {
+        SharedLine::leave(line);
+        line = nullptr;
+    }
 }
 
 void SerialTransport::warnOnce(const QString& reason)

@@ -3,7 +3,6 @@
 #include <QSerialPort>
 #include <QTimer>
 
-#include <memory>
 #include <optional>
 
 #include "serial_line.h"
@@ -58,7 +57,7 @@ public:
 private:
     QSerialPort* serial;
     QTimer* timer;
-    std::shared_ptr<SharedLine> line;
+    SharedLine* line = nullptr; // joined, left by leaveLine
     Opening opening = Opening::Kept;
     bool kept = false;
     QString lastWarning; // the line's last complaint, warned about once until the line works again

@@ -13,7 +13,7 @@ namespace {
 // static destruction still find it.
 struct LineTable {
     std::mutex mutex;
-    QHash<QString, std::weak_ptr<SharedLine>> lines;
+    QHash<QString, SharedLine*> lines;
 };
 
 LineTable& lineTable()
@@ -24,28 +24,36 @@ LineTable& lineTable()
 
 } // namespace
 
-std::shared_ptr<SharedLine> SharedLine::join(const QString& path, const Setup& setup, bool* sameSetup)
+SharedLine* SharedLine::join(const QString& path, const Setup& setup)
 {
     LineTable& table = lineTable();
     std::lock_guard<std::mutex> lock(table.mutex);
-    std::shared_ptr<SharedLine> line = table.lines.value(path).lock();
-    *sameSetup = !line || line->setup == setup;
+    SharedLine* line = table.lines.value(path);
+    if (line && !(line->setup == setup))
+        return nullptr;
     if (!line) {
-        line = std::make_shared<SharedLine>(path, setup);
+        line = new SharedLine(path, setup);
         table.lines.insert(path, line);
     }
+    ++line->users;
     return line;
 }
 
-SharedLine::~SharedLine()
+void SharedLine::leave(SharedLine* line)
 {
-    closeSerialDevice(fd);
-    LineTable& table = lineTable();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    // A new line of the same name may be in the table already.
-    if (table.lines.value(path).expired())
-        table.lines.remove(path);
+    if (!line)
+        return;
+    {
+        LineTable& table = lineTable();
+        std::lock_guard<std::mutex> lock(table.mutex);
+        if (--line->users > 0)
+            return;
+        table.lines.remove(line->path);
+    }
+    delete line;
 }
+
+SharedLine::~SharedLine() { closeSerialDevice(fd); }
 
 bool SharedLine::openDevice(QString* warning)
 {

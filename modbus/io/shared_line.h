@@ -12,7 +12,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 
 #include "serial_device.h"
@@ -36,9 +35,12 @@ public:
         }
     };
 
-    // The line of `path`, made with `setup` when no driver uses it yet. *sameSetup is false when
-    // the line is in use with another setup.
-    static std::shared_ptr<SharedLine> join(const QString& path, const Setup& setup, bool* sameSetup);
+    // The line of `path` for one more driver, made with `setup` when no driver uses it yet; null
+    // when the line is in use with another setup. Each join is ended by one `leave`, and the last
+    // one ends the line. (Counted by hand: the C++ run time's shared pointers count through a
+    // variable of glibc's that the panel's C library does not have.)
+    static SharedLine* join(const QString& path, const Setup& setup);
+    static void leave(SharedLine* line);
 
     SharedLine(const QString& path, const Setup& setup) : path(path), setup(setup) {}
     ~SharedLine();
@@ -73,6 +75,7 @@ private:
     bool busy = false;
     int fd = -1;
     int keptBy = 0;
+    int users = 0; // drivers that joined, counted under the table's lock
 
     bool openDevice(QString* warning);
     void closeDeviceUnlessKept();
