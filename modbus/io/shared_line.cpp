@@ -113,9 +113,9 @@ bool SharedLine::take(int waitMs, QString* warning)
     const bool waits = busy || !waiting.empty();
     if (waits) {
         deadline = Clock::now() + std::chrono::milliseconds(std::max(waitMs, 0));
-        const std::uint64_t ticket = ++lastTicket;
-        waiting.push_back(ticket);
-        const auto myTurn = [&] { return !busy && waiting.front() == ticket; };
+        const quint64 ticket = ++lastTicket;
+        waiting.append(ticket);
+        const auto myTurn = [&] { return !busy && waiting.first() == ticket; };
         // Waits against the system clock, in slices, while the deadline stays on the steady one:
         // a C++ run time built for glibc waits on the steady clock with a call the panel's C
         // library does not have.
@@ -125,7 +125,7 @@ bool SharedLine::take(int waitMs, QString* warning)
             turnGiven.wait_until(lock, std::chrono::system_clock::now() + slice);
             turn = myTurn();
         }
-        waiting.erase(std::find(waiting.begin(), waiting.end(), ticket));
+        waiting.removeOne(ticket);
         if (!turn) {
             turnGiven.notify_all(); // the next in line may be free now
             *warning = QStringLiteral("the line stayed busy with other exchanges");

@@ -8,10 +8,9 @@
 // commissioning tool) take turns on the line too.
 
 #include <QString>
+#include <QVector>
 
 #include <condition_variable>
-#include <cstdint>
-#include <deque>
 #include <mutex>
 
 #include "serial_device.h"
@@ -70,8 +69,8 @@ public:
 private:
     std::mutex mutex;
     std::condition_variable turnGiven;
-    std::deque<std::uint64_t> waiting; // tickets of the exchanges waiting, in arrival order
-    std::uint64_t lastTicket = 0;
+    QVector<quint64> waiting; // tickets of the exchanges waiting, in arrival order
+    quint64 lastTicket = 0;
     bool busy = false;
     int fd = -1;
     int keptBy = 0;

@@ -25,9 +25,15 @@ SerialParameters parseSerialForm(const QString& text)
     p.dataBits = takeField(rest).toInt(nullptr, 10);
     p.stopBits = takeField(rest).toInt(nullptr, 10);
     p.parity = takeField(rest);
-    const QStringList fields = text.split(QLatin1Char(','));
-    if (fields.size() > 5)
-        p.optionFields = fields.mid(5);
+    // What follows the fifth comma-separated field: the options, one per field.
+    for (int field = 0, from = 0;; ++field) {
+        const int comma = text.indexOf(QLatin1Char(','), from);
+        if (field >= 5)
+            p.optionFields << text.mid(from, comma < 0 ? -1 : comma - from);
+        if (comma < 0)
+            break;
+        from = comma + 1;
+    }
     return p;
 }
 
