@@ -47,8 +47,8 @@ SerialTransport::~SerialTransport()
     delete serial;
 }
 
-bool SerialTransport::attach(const QString& portName, Opening how, bool openNow, bool echo, const Rs485Mode& rs485, bool settingsRequired,
-                             QString* warning)
+bool SerialTransport::attach(const QString& portName, Opening how, bool openNow, bool echo, const Rs485Mode& rs485,
+                             bool settingsRequired, QString* warning)
 {
     leaveLine();
     SharedLine::Setup setup;
