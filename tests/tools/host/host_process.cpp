@@ -2,6 +2,8 @@
 
 #include <QProcess>
 
+#include <csignal>
+
 QStringList HostRun::errLines() const { return err.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 
 QString HostRun::describe() const
@@ -35,3 +37,14 @@ HostRun runHost(const QStringList& arguments, int timeoutMs)
 QString hostProgram() { return QStringLiteral(VANE_HOST_PROGRAM); }
 QString netvanePlugin() { return QStringLiteral(VANE_NETVANE_PLUGIN); }
 QString serivanePlugin() { return QStringLiteral(VANE_SERIVANE_PLUGIN); }
+
+void stopByPid(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}

@@ -29,17 +29,6 @@ QString waitForLine(QProcess& process, const QRegularExpression& pattern, bool f
     return QString();
 }
 
-void stopByPid(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-}
-
 } // namespace
 
 TEST(MonitorOnMirroredLine, SeesPairsAndCountsTheDriversExchanges)

@@ -42,16 +42,7 @@ public:
     ~SimulatedDevice() { stop(); }
 
     // Stopped by its process id, with the signal the device documents as a clean stop.
-    void stop()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
+    void stop() { stopByPid(process); }
 
     QProcess process;
     QString tcpAddress; // 127.0.0.1:port
